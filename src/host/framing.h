@@ -1,0 +1,39 @@
+// Native messages: a 32-bit little-endian length, then that many bytes of JSON text.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "base/result.h"
+#include "json/value.h"
+#include "platform/stdio.h"
+
+namespace quarn::host {
+
+// Largest body accepted from the browser, in bytes.
+inline constexpr std::uint32_t MAX_NATIVE_MESSAGE_LEN = 1048576;
+
+inline constexpr const char* kMessageTooLarge = "message natif trop volumineux";
+
+struct FrameError {
+  enum class Kind { kEndOfInput, kOs, kInvalidData };
+  Kind kind;
+  int os_code = 0;
+};
+
+// Fills the whole span or fails (read_stdin_exact, or a test's byte source).
+using ExactReader = std::function<Result<Done, platform::StreamError>(std::span<std::uint8_t>)>;
+// Writes every byte or fails (write_stdout_all, or a test's byte sink).
+using AllWriter = std::function<Result<Done, platform::StreamError>(std::span<const std::uint8_t>)>;
+
+// The body of one message. A length above MAX_NATIVE_MESSAGE_LEN is kInvalidData
+// (kMessageTooLarge) and no body byte is read.
+Result<std::vector<std::uint8_t>, FrameError> read_native_message(const ExactReader& read_exact);
+
+// Writes the reply's compact JSON text behind its 4-byte length; stops at the first failure.
+Result<Done, platform::StreamError> write_native_message(const json::Value& reply,
+                                                         const AllWriter& write_all);
+
+}  // namespace quarn::host
