@@ -109,10 +109,11 @@ int main(int argc, char** argv) {
     std::printf("(no reply)\n");
     return 3;
   }
-  const std::uint32_t length = static_cast<std::uint8_t>(reply[0]) |
-                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[1])) << 8 |
-                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[2])) << 16 |
-                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[3])) << 24;
+  const std::uint32_t length =
+      static_cast<std::uint8_t>(reply[0]) |
+      static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[1])) << 8 |
+      static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[2])) << 16 |
+      static_cast<std::uint32_t>(static_cast<std::uint8_t>(reply[3])) << 24;
   if (reply.size() - 4 != length) {
     std::printf("(malformed reply: length %u, %zu body bytes)\n", length, reply.size() - 4);
     return 3;

@@ -29,8 +29,8 @@ class [[nodiscard]] Result {
   Result(Failure<E> failure)                                             // NOLINT: implicit
       : state_(std::in_place_index<1>, std::move(failure.error)) {}
   template <class F>
-    requires(std::is_convertible_v<F, E> && !std::is_same_v<F, E>)
-  Result(Failure<F> failure)  // NOLINT: implicit
+  requires(std::is_convertible_v<F, E> && !std::is_same_v<F, E>)
+      Result(Failure<F> failure)  // NOLINT: implicit
       : state_(std::in_place_index<1>, E(std::move(failure.error))) {}
 
   bool ok() const { return state_.index() == 0; }

@@ -20,9 +20,8 @@ inline constexpr const char* kCiphertextCorrupt = "Ciphertext Quarn corrompu.";
 // Opens the wrapped KEM secret key with the password key, decapsulates the KEM ciphertext, and
 // derives the final key = HKDF-SHA256(ikm = password key ‖ shared secret, no salt,
 // info = "QuarnVault-v2-final-key", 32 bytes). Errors are one of the three texts above.
-Result<SymmetricKey, std::string> unwrap_hybrid_key(const SymmetricKey& password_key,
-                                                    std::span<const std::uint8_t> kem_ciphertext,
-                                                    std::span<const std::uint8_t> wrapped_secret_key,
-                                                    const Nonce& secret_key_nonce);
+Result<SymmetricKey, std::string> unwrap_hybrid_key(
+    const SymmetricKey& password_key, std::span<const std::uint8_t> kem_ciphertext,
+    std::span<const std::uint8_t> wrapped_secret_key, const Nonce& secret_key_nonce);
 
 }  // namespace quarn::crypto

@@ -22,16 +22,16 @@ json::Value handle_ping() {
 }  // namespace
 
 json::Value handle_request(Request request) {
-  return std::visit(
-      Overloaded{
-          [](Ping) { return handle_ping(); },
-          [](GetLastVaultPath) { return desktop::handle_get_last_vault_path(); },
-          [](Unlock& unlock) {
-            return vault::handle_unlock(std::move(unlock.path), std::move(unlock.password));
-          },
-          [](TryLiveSession) { return desktop::handle_try_live_session(); },
-      },
-      request);
+  return std::visit(Overloaded{
+                        [](Ping) { return handle_ping(); },
+                        [](GetLastVaultPath) { return desktop::handle_get_last_vault_path(); },
+                        [](Unlock& unlock) {
+                          return vault::handle_unlock(std::move(unlock.path),
+                                                      std::move(unlock.password));
+                        },
+                        [](TryLiveSession) { return desktop::handle_try_live_session(); },
+                    },
+                    request);
 }
 
 }  // namespace quarn::host

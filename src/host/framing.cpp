@@ -20,10 +20,9 @@ FrameError to_frame_error(const platform::StreamError& e) {
 Result<std::vector<std::uint8_t>, FrameError> read_native_message(const ExactReader& read_exact) {
   std::array<std::uint8_t, 4> prefix{};
   if (auto r = read_exact(prefix); !r) return fail(to_frame_error(r.error()));
-  const std::uint32_t length = static_cast<std::uint32_t>(prefix[0]) |
-                               static_cast<std::uint32_t>(prefix[1]) << 8 |
-                               static_cast<std::uint32_t>(prefix[2]) << 16 |
-                               static_cast<std::uint32_t>(prefix[3]) << 24;
+  const std::uint32_t length =
+      static_cast<std::uint32_t>(prefix[0]) | static_cast<std::uint32_t>(prefix[1]) << 8 |
+      static_cast<std::uint32_t>(prefix[2]) << 16 | static_cast<std::uint32_t>(prefix[3]) << 24;
   if (length > MAX_NATIVE_MESSAGE_LEN) return fail(FrameError{FrameError::Kind::kInvalidData});
 
   std::vector<std::uint8_t> body(length);

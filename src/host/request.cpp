@@ -24,12 +24,24 @@ std::string quote_for_message(const std::string& s) {
   for (char c : s) {
     const auto b = static_cast<unsigned char>(c);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (b < 0x20 || b == 0x7F) {
           char escaped[12];
@@ -46,17 +58,22 @@ std::string quote_for_message(const std::string& s) {
 // How a value is named in "invalid type" messages.
 std::string describe(const Value& v) {
   switch (v.type()) {
-    case Value::value_t::boolean: return v.get<bool>() ? "boolean `true`" : "boolean `false`";
+    case Value::value_t::boolean:
+      return v.get<bool>() ? "boolean `true`" : "boolean `false`";
     case Value::value_t::number_unsigned:
       return "integer `" + std::to_string(v.get<std::uint64_t>()) + "`";
     case Value::value_t::number_integer:
       return "integer `" + std::to_string(v.get<std::int64_t>()) + "`";
     case Value::value_t::number_float:
       return "floating point `" + json::format_float_plain(v.get<double>()) + "`";
-    case Value::value_t::string: return "string " + quote_for_message(v.get_ref<const std::string&>());
-    case Value::value_t::array: return "sequence";
-    case Value::value_t::object: return "map";
-    default: return "null";
+    case Value::value_t::string:
+      return "string " + quote_for_message(v.get_ref<const std::string&>());
+    case Value::value_t::array:
+      return "sequence";
+    case Value::value_t::object:
+      return "map";
+    default:
+      return "null";
   }
 }
 
@@ -81,10 +98,14 @@ Result<Command, Error> decode_command(const Value& v) {
 
 Request request_without_fields(Command command) {
   switch (command) {
-    case Command::kPing: return Ping{};
-    case Command::kGetLastVaultPath: return GetLastVaultPath{};
-    case Command::kTryLiveSession: return TryLiveSession{};
-    case Command::kUnlock: break;
+    case Command::kPing:
+      return Ping{};
+    case Command::kGetLastVaultPath:
+      return GetLastVaultPath{};
+    case Command::kTryLiveSession:
+      return TryLiveSession{};
+    case Command::kUnlock:
+      break;
   }
   return Ping{};  // not reached: unlock has fields
 }
@@ -117,8 +138,7 @@ Result<Request, Error> decode_array(const Value::array_t& array) {
   const std::size_t fields = array.size() - 1;
   if (command.value() != Command::kUnlock) {
     if (fields > 0) {
-      return fail("invalid length " + std::to_string(fields) +
-                  ", expected 0 elements in sequence");
+      return fail("invalid length " + std::to_string(fields) + ", expected 0 elements in sequence");
     }
     return request_without_fields(command.value());
   }

@@ -18,8 +18,8 @@ struct Decimal {
 
 Decimal shortest_decimal(double value) {
   std::array<char, 64> buffer{};
-  const auto [end, ec] =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific);
+  const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                       std::chars_format::scientific);
   std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
   Decimal d;
   if (text.front() == '-') {

@@ -71,9 +71,12 @@ bool sax_parse_strict(std::string_view text, Handler& handler) {
   // The library would skip a leading byte-order mark; the host refuses it. No JSON text can
   // start with 0xEF otherwise.
   if (!text.empty() && static_cast<unsigned char>(text.front()) == 0xEF) return false;
+  // The library's lexer takes a NUL byte for the end of input, so "1\0x" would pass as "1". A raw
+  // NUL is never part of a valid text (inside strings it must be escaped).
+  if (text.find('\0') != std::string_view::npos) return false;
   StrictSax<Handler> sax(handler);
-  return Value::sax_parse(text.data(), text.data() + text.size(), &sax,
-                          Value::input_format_t::json, /*strict=*/true, /*ignore_comments=*/false);
+  return Value::sax_parse(text.data(), text.data() + text.size(), &sax, Value::input_format_t::json,
+                          /*strict=*/true, /*ignore_comments=*/false);
 }
 
 }  // namespace quarn::json

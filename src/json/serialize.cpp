@@ -14,13 +14,27 @@ void write_string(std::string& out, const std::string& s) {
   for (char c : s) {
     const auto b = static_cast<unsigned char>(c);
     switch (b) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case 0x08: out += "\\b"; break;
-      case 0x09: out += "\\t"; break;
-      case 0x0A: out += "\\n"; break;
-      case 0x0C: out += "\\f"; break;
-      case 0x0D: out += "\\r"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case 0x08:
+        out += "\\b";
+        break;
+      case 0x09:
+        out += "\\t";
+        break;
+      case 0x0A:
+        out += "\\n";
+        break;
+      case 0x0C:
+        out += "\\f";
+        break;
+      case 0x0D:
+        out += "\\r";
+        break;
       default:
         if (b < 0x20) {
           out += "\\u00";
@@ -36,16 +50,26 @@ void write_string(std::string& out, const std::string& s) {
 
 void write_value(std::string& out, const Value& v) {
   switch (v.type()) {
-    case Value::value_t::null: out += "null"; break;
-    case Value::value_t::boolean: out += v.get<bool>() ? "true" : "false"; break;
-    case Value::value_t::number_unsigned: out += std::to_string(v.get<std::uint64_t>()); break;
-    case Value::value_t::number_integer: out += std::to_string(v.get<std::int64_t>()); break;
+    case Value::value_t::null:
+      out += "null";
+      break;
+    case Value::value_t::boolean:
+      out += v.get<bool>() ? "true" : "false";
+      break;
+    case Value::value_t::number_unsigned:
+      out += std::to_string(v.get<std::uint64_t>());
+      break;
+    case Value::value_t::number_integer:
+      out += std::to_string(v.get<std::int64_t>());
+      break;
     case Value::value_t::number_float: {
       const double d = v.get<double>();
       out += std::isfinite(d) ? format_float_json(d) : "null";
       break;
     }
-    case Value::value_t::string: write_string(out, v.get_ref<const std::string&>()); break;
+    case Value::value_t::string:
+      write_string(out, v.get_ref<const std::string&>());
+      break;
     case Value::value_t::array: {
       out += '[';
       bool first = true;
@@ -71,7 +95,9 @@ void write_value(std::string& out, const Value& v) {
       break;
     }
     case Value::value_t::binary:
-    case Value::value_t::discarded: out += "null"; break;
+    case Value::value_t::discarded:
+      out += "null";
+      break;
   }
 }
 

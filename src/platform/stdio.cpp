@@ -1,9 +1,10 @@
 // Standard streams over the POSIX file descriptors 0 and 1.
 #include "platform/stdio.h"
 
-#include <csignal>
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 namespace quarn::platform {
 

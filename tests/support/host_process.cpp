@@ -2,6 +2,7 @@
 #include "support/host_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,8 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 extern char** environ;
 
@@ -81,6 +80,8 @@ HostRun run_host(std::string_view input, const HostOptions& options) {
 
   const pid_t pid = fork();
   if (pid == 0) {
+    // The host must cope with the default disposition, as a browser leaves it.
+    signal(SIGPIPE, SIG_DFL);
     dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
