@@ -61,13 +61,16 @@ std::vector<std::string> build_environment(const HostOptions& options) {
 }  // namespace
 
 HostRun run_host(std::string_view input, const HostOptions& options) {
+  return run_program(host_path(), input, options);
+}
+
+HostRun run_program(const std::string& path, std::string_view input, const HostOptions& options) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
       pipe2(err_pipe, O_CLOEXEC) != 0) {
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
     return {};
   }
-  const std::string path = host_path();
   std::vector<std::string> args{path};
   args.insert(args.end(), options.args.begin(), options.args.end());
   std::vector<char*> argv;

@@ -31,6 +31,10 @@ std::string host_path();
 // Runs the host with `input` on its standard input, then end of input.
 HostRun run_host(std::string_view input, const HostOptions& options = {});
 
+// The same for any program (the tools beside the host).
+HostRun run_program(const std::string& path, std::string_view input,
+                    const HostOptions& options = {});
+
 // 4-byte little-endian length followed by the body.
 std::string frame(std::string_view body);
 

@@ -1,0 +1,68 @@
+// Manifest locations of the Chromium family and of Firefox on Linux.
+#include "browsers.h"
+
+namespace quarn::reg {
+
+const std::vector<Browser>& known_browsers() {
+  static const std::vector<Browser> browsers = {
+      {"chrome",
+       "Google Chrome",
+       Family::kChromium,
+       ".config/google-chrome/NativeMessagingHosts",
+       "/etc/opt/chrome/native-messaging-hosts",
+       ".config/google-chrome",
+       {"google-chrome", "google-chrome-stable"},
+       {".var/app/com.google.Chrome"}},
+      {"chromium",
+       "Chromium",
+       Family::kChromium,
+       ".config/chromium/NativeMessagingHosts",
+       "/etc/chromium/native-messaging-hosts",
+       ".config/chromium",
+       {"chromium", "chromium-browser"},
+       {".var/app/org.chromium.Chromium", "snap/chromium"}},
+      {"brave",
+       "Brave",
+       Family::kChromium,
+       ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts",
+       "",
+       ".config/BraveSoftware/Brave-Browser",
+       {"brave-browser", "brave"},
+       {".var/app/com.brave.Browser", "snap/brave"}},
+      {"vivaldi",
+       "Vivaldi",
+       Family::kChromium,
+       ".config/vivaldi/NativeMessagingHosts",
+       "",
+       ".config/vivaldi",
+       {"vivaldi", "vivaldi-stable"},
+       {".var/app/com.vivaldi.Vivaldi"}},
+      {"edge",
+       "Microsoft Edge",
+       Family::kChromium,
+       ".config/microsoft-edge/NativeMessagingHosts",
+       "/etc/opt/edge/native-messaging-hosts",
+       ".config/microsoft-edge",
+       {"microsoft-edge", "microsoft-edge-stable"},
+       {".var/app/com.microsoft.Edge"}},
+      {"firefox",
+       "Firefox",
+       Family::kFirefox,
+       ".mozilla/native-messaging-hosts",
+       "/usr/lib/mozilla/native-messaging-hosts",
+       ".mozilla",
+       {"firefox", "firefox-esr"},
+       {".var/app/org.mozilla.firefox", "snap/firefox"}},
+      {"librewolf",
+       "LibreWolf",
+       Family::kFirefox,
+       ".librewolf/native-messaging-hosts",
+       "",
+       ".librewolf",
+       {"librewolf"},
+       {".var/app/io.gitlab.librewolf-community"}},
+  };
+  return browsers;
+}
+
+}  // namespace quarn::reg
