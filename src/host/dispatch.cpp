@@ -14,6 +14,8 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 json::Value handle_ping() {
   return json::ok_reply({{"installed", true}, {"version", kHostVersion}});
