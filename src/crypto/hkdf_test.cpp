@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "crypto/test_vectors.h"
 
 namespace quarn::crypto {
@@ -40,6 +42,14 @@ TEST(HkdfTest, WycheproofVectors) {
   }
   EXPECT_EQ(valid, 83);
   EXPECT_EQ(refused, 3);
+}
+
+// Empty key material, salt and info are all valid HKDF inputs. Expected value from Python:
+//   prk = hmac.new(b"\0" * 32, b"", sha256).digest(); hmac.new(prk, b"\x01", sha256).hexdigest()
+TEST(HkdfTest, EmptyInputs) {
+  std::array<std::uint8_t, 32> out{};
+  ASSERT_TRUE(hkdf_sha256({}, {}, {}, out).ok());
+  EXPECT_EQ(to_hex(out), "eb70f01dede9afafa449eee1b1286504e1f62388b3f7dd4f956697b0e828fe18");
 }
 
 }  // namespace

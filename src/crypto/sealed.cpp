@@ -4,7 +4,6 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <memory>
 
