@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "crypto/test_vectors.h"
 
 namespace quarn::crypto {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "crypto/test_vectors.h"
 
 namespace quarn::crypto {
