@@ -1,0 +1,69 @@
+// decrypt_sealed through OpenSSL's AES-256-GCM.
+#include "crypto/sealed.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace quarn::crypto {
+namespace {
+
+// Longest sealed string accepted. GCM itself covers at most 2^36 - 32 bytes of ciphertext;
+// OpenSSL refuses anything beyond that, so the few lengths between the two limits fail too.
+constexpr std::uint64_t kMaxSealedSize = (std::uint64_t{1} << 36) + 32;
+
+// EVP lengths are int: feed long ciphertexts in pieces.
+constexpr std::size_t kChunk = std::size_t{1} << 30;
+
+struct CipherCtxFree {
+  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
+    const SymmetricKey& key, const Nonce& nonce, std::span<const std::uint8_t> sealed) {
+  if (sealed.size() < kTagSize || sealed.size() > kMaxSealedSize) {
+    return fail(SealedError::kRejected);
+  }
+  const auto ciphertext = sealed.first(sealed.size() - kTagSize);
+  const auto tag = sealed.last(kTagSize);
+
+  CipherCtx ctx(EVP_CIPHER_CTX_new());
+  if (!ctx) std::abort();  // allocation failure
+  // The default IV length of GCM in OpenSSL is 12 bytes, the size of our nonces.
+  static_assert(kNonceSize == 12);
+  if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.bytes.data(), nonce.data()) !=
+          1 ||
+      EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize),
+                          const_cast<std::uint8_t*>(tag.data())) != 1) {
+    std::abort();  // cannot happen with a fixed cipher, key size and tag size
+  }
+
+  // OpenSSL writes plaintext before the final step checks the tag. It goes into this buffer,
+  // which leaves the function only once the tag has verified.
+  std::vector<std::uint8_t> plaintext(ciphertext.size());
+  bool opened = true;
+  for (std::size_t done = 0; opened && done < ciphertext.size();) {
+    const std::size_t piece = std::min(kChunk, ciphertext.size() - done);
+    int written = 0;
+    opened = EVP_DecryptUpdate(ctx.get(), plaintext.data() + done, &written,
+                               ciphertext.data() + done, static_cast<int>(piece)) == 1 &&
+             static_cast<std::size_t>(written) == piece;
+    done += piece;
+  }
+  // Final verifies the tag (constant-time comparison inside OpenSSL); GCM writes nothing here.
+  int final_written = 0;
+  opened = opened &&
+           EVP_DecryptFinal_ex(ctx.get(), plaintext.data() + plaintext.size(), &final_written) == 1;
+  if (!opened) {
+    wipe(plaintext);
+    return fail(SealedError::kRejected);
+  }
+  return plaintext;
+}
+
+}  // namespace quarn::crypto
