@@ -2,101 +2,131 @@
 #include "json/serialize.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "json/float_text.h"
 
 namespace quarn::json {
 namespace {
 
-void write_string(std::string& out, const std::string& s) {
+// The text is laid out twice: once to count its bytes, once into a buffer of exactly that size,
+// so a large reply is never copied while it grows.
+struct CountingSink {
+  std::size_t size = 0;
+  void put(char) { ++size; }
+  void put(std::string_view s) { size += s.size(); }
+};
+
+struct StringSink {
+  std::string& out;
+  void put(char c) { out += c; }
+  void put(std::string_view s) { out.append(s); }
+};
+
+bool needs_escape(unsigned char b) { return b < 0x20 || b == '"' || b == '\\'; }
+
+template <class Sink>
+void write_escape(Sink& out, unsigned char b) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    switch (b) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case 0x08:
-        out += "\\b";
-        break;
-      case 0x09:
-        out += "\\t";
-        break;
-      case 0x0A:
-        out += "\\n";
-        break;
-      case 0x0C:
-        out += "\\f";
-        break;
-      case 0x0D:
-        out += "\\r";
-        break;
-      default:
-        if (b < 0x20) {
-          out += "\\u00";
-          out += kHex[b >> 4];
-          out += kHex[b & 0x0F];
-        } else {
-          out += c;
-        }
+  switch (b) {
+    case '"':
+      out.put("\\\"");
+      break;
+    case '\\':
+      out.put("\\\\");
+      break;
+    case 0x08:
+      out.put("\\b");
+      break;
+    case 0x09:
+      out.put("\\t");
+      break;
+    case 0x0A:
+      out.put("\\n");
+      break;
+    case 0x0C:
+      out.put("\\f");
+      break;
+    case 0x0D:
+      out.put("\\r");
+      break;
+    default: {
+      const char escaped[] = {'\\', 'u', '0', '0', kHex[b >> 4], kHex[b & 0x0F]};
+      out.put(std::string_view(escaped, sizeof escaped));
     }
   }
-  out += '"';
 }
 
-void write_value(std::string& out, const Value& v) {
+template <class Sink>
+void write_string(Sink& out, std::string_view s) {
+  out.put('"');
+  // Copy the runs between escapes in one piece; most text has no escape at all.
+  std::size_t run_start = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (!needs_escape(b)) continue;
+    out.put(s.substr(run_start, i - run_start));
+    write_escape(out, b);
+    run_start = i + 1;
+  }
+  out.put(s.substr(run_start));
+  out.put('"');
+}
+
+template <class Sink>
+void write_value(Sink& out, const Value& v) {
   switch (v.type()) {
     case Value::value_t::null:
-      out += "null";
+      out.put("null");
       break;
     case Value::value_t::boolean:
-      out += v.get<bool>() ? "true" : "false";
+      out.put(v.get<bool>() ? "true" : "false");
       break;
     case Value::value_t::number_unsigned:
-      out += std::to_string(v.get<std::uint64_t>());
+      out.put(std::to_string(v.get<std::uint64_t>()));
       break;
     case Value::value_t::number_integer:
-      out += std::to_string(v.get<std::int64_t>());
+      out.put(std::to_string(v.get<std::int64_t>()));
       break;
     case Value::value_t::number_float: {
       const double d = v.get<double>();
-      out += std::isfinite(d) ? format_float_json(d) : "null";
+      if (std::isfinite(d)) {
+        out.put(format_float_json(d));
+      } else {
+        out.put("null");
+      }
       break;
     }
     case Value::value_t::string:
       write_string(out, v.get_ref<const std::string&>());
       break;
     case Value::value_t::array: {
-      out += '[';
+      out.put('[');
       bool first = true;
       for (const Value& element : v.get_ref<const Value::array_t&>()) {
-        if (!first) out += ',';
+        if (!first) out.put(',');
         first = false;
         write_value(out, element);
       }
-      out += ']';
+      out.put(']');
       break;
     }
     case Value::value_t::object: {
-      out += '{';
+      out.put('{');
       bool first = true;
       for (const auto& [key, member] : v.get_ref<const Value::object_t&>()) {
-        if (!first) out += ',';
+        if (!first) out.put(',');
         first = false;
         write_string(out, key);
-        out += ':';
+        out.put(':');
         write_value(out, member);
       }
-      out += '}';
+      out.put('}');
       break;
     }
     case Value::value_t::binary:
     case Value::value_t::discarded:
-      out += "null";
+      out.put("null");
       break;
   }
 }
@@ -104,9 +134,13 @@ void write_value(std::string& out, const Value& v) {
 }  // namespace
 
 std::string to_compact_json(const Value& value) {
-  std::string out;
-  write_value(out, value);
-  return out;
+  CountingSink counter;
+  write_value(counter, value);
+  std::string text;
+  text.reserve(counter.size);
+  StringSink sink{text};
+  write_value(sink, value);
+  return text;
 }
 
 }  // namespace quarn::json

@@ -1,0 +1,68 @@
+// The work of an unlock after decryption, at vault sizes people have, and request decoding at the
+// size limit of a message.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "host/request.h"
+#include "json/serialize.h"
+#include "vault/entries.h"
+#include "vault/payload.h"
+#include "vault_writer/entries_json.h"
+#include "vault_writer/payload.h"
+
+namespace {
+
+using namespace quarn;
+
+// decode_vault_payload, build_entries_data and the reply text, as handle_unlock and the writer
+// of the reply do them.
+void BM_PayloadToReplyText(benchmark::State& state) {
+  const auto entries = vault_writer::synthetic_entries(static_cast<std::size_t>(state.range(0)));
+  const auto plaintext = vault_writer::encode_payload(entries);
+  for (auto _ : state) {
+    auto payload = vault::decode_vault_payload(plaintext);
+    if (!payload) state.SkipWithError("did not decode");
+    const std::string text =
+        json::to_compact_json(vault::build_entries_data(std::move(payload).value()));
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * plaintext.size()));
+}
+BENCHMARK(BM_PayloadToReplyText)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+void BM_DecodePayloadOnly(benchmark::State& state) {
+  const auto plaintext = vault_writer::encode_payload(
+      vault_writer::synthetic_entries(static_cast<std::size_t>(state.range(0))));
+  for (auto _ : state) benchmark::DoNotOptimize(vault::decode_vault_payload(plaintext));
+}
+BENCHMARK(BM_DecodePayloadOnly)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+void BM_ParseRequest(benchmark::State& state, const std::string& body) {
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(body.data()), body.size());
+  for (auto _ : state) benchmark::DoNotOptimize(host::parse_request(bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
+}
+
+const std::string kLongPassword =
+    R"({"cmd":"unlock","path":"/v","password":")" + std::string(1048576 - 41, 'x') + "\"}";
+const std::string kNestedArrays =
+    std::string(127, '[') + std::string(127, ']') + std::string(1048576 - 254, ' ');
+std::string many_members() {
+  std::string body = R"({"cmd":"ping")";
+  for (int i = 0; body.size() < 1048000; ++i)
+    body += ",\"k" + std::to_string(i) + "\":[1,2.5,\"s\"]";
+  return body + "}";
+}
+const std::string kManyMembers = many_members();
+
+BENCHMARK_CAPTURE(BM_ParseRequest, long_password_1MiB, kLongPassword)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseRequest, nested_then_blank_1MiB, kNestedArrays)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseRequest, many_members_1MiB, kManyMembers)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
