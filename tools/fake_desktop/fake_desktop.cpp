@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -177,6 +178,8 @@ bool write_session_file(const std::string& dir, std::uint16_t port, std::string_
   session["port"] = port;
   session["token"] = std::string(token);
   const std::string text = json::to_compact_json(session);
+  std::error_code ignored;
+  std::filesystem::create_directories(dir, ignored);
   const std::string path = dir + "/session.json";
   const std::string temporary = path + ".tmp";
   std::FILE* file = std::fopen(temporary.c_str(), "wb");

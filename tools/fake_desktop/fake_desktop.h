@@ -62,7 +62,8 @@ class Listener {
   std::uint16_t port_ = 0;
 };
 
-// Writes `dir`/session.json holding {"port":port,"token":token}, replacing the file in one step.
+// Writes `dir`/session.json holding {"port":port,"token":token}, replacing the file in one step;
+// `dir` is created when missing.
 bool write_session_file(const std::string& dir, std::uint16_t port, std::string_view token);
 
 }  // namespace quarn::fake_desktop
