@@ -31,8 +31,9 @@ class SessionReader {
   bool null() { return scalar(Kind::kOther); }
   bool boolean(bool) { return scalar(Kind::kOther); }
   bool number_unsigned(std::uint64_t v) {
-    if (v <= std::numeric_limits<std::uint16_t>::max()) port_value_ = static_cast<std::uint16_t>(v);
-    return scalar(v <= std::numeric_limits<std::uint16_t>::max() ? Kind::kPort : Kind::kOther);
+    if (v > std::numeric_limits<std::uint16_t>::max()) return scalar(Kind::kOther);
+    port_value_ = static_cast<std::uint16_t>(v);
+    return scalar(Kind::kPort);
   }
   bool number_integer(std::int64_t) { return scalar(Kind::kOther); }
   bool number_float(double) { return scalar(Kind::kOther); }
