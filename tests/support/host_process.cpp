@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -89,6 +90,10 @@ HostRun run_program(const std::string& path, std::string_view input, const HostO
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     if (!options.working_dir.empty() && chdir(options.working_dir.c_str()) != 0) _exit(126);
+    if (options.run_as_uid >= 0) {
+      const auto id = static_cast<uid_t>(options.run_as_uid);
+      if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0) _exit(125);
+    }
     execve(path.c_str(), argv.data(), envp.data());
     _exit(127);
   }

@@ -20,8 +20,9 @@ struct HostOptions {
   std::vector<std::string> args;               // after argv[0]
   std::map<std::string, std::string> env_set;  // added to (or replacing in) the environment
   std::vector<std::string> env_unset;
-  std::string working_dir;          // empty: the test's own
-  bool close_stdout_early = false;  // the reader goes away before the host writes
+  std::string working_dir;                     // empty: the test's own
+  bool close_stdout_early = false;             // the reader goes away before the host writes
+  int run_as_uid = -1;                         // >= 0: the host's user and group id (needs root)
   int timeout_ms = 30000;
 };
 

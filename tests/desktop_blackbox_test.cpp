@@ -1,0 +1,420 @@
+// Black-box tests of get_last_vault_path and try_live_session: the built host against state
+// folders in a temporary HOME and a fake desktop application on loopback.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "fake_desktop/fake_desktop.h"
+#include "support/host_process.h"
+
+namespace quarn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using fake_desktop::Behaviour;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kGetLastVaultPath = R"({"cmd":"get_last_vault_path"})";
+constexpr const char* kTryLiveSession = R"({"cmd":"try_live_session"})";
+constexpr const char* kNoSession = R"({"error":"NO_SESSION","ok":false})";
+
+std::string path_reply(const std::string& json_path) {
+  return R"({"data":{"path":)" + json_path + R"(},"ok":true})";
+}
+
+std::string query_line(const std::string& json_token) {
+  return R"({"cmd":"get_entries","token":)" + json_token + "}\n";
+}
+
+// A temporary home folder, open to every user so that the host can run under another id.
+class TempHome {
+ public:
+  TempHome() {
+    std::string pattern = (fs::temp_directory_path() / "quarn-home-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+    ::chmod(path_.c_str(), 0755);
+  }
+  ~TempHome() { fs::remove_all(path_); }
+  const std::string& path() const { return path_; }
+  std::string state_dir() const { return path_ + "/.quarn"; }
+
+  // Writes `name` in the state folder (relative to `under`, the home by default).
+  void write_state(const std::string& name, const std::string& bytes,
+                   const std::string& under = "") const {
+    const std::string dir = (under.empty() ? path_ : path_ + "/" + under) + "/.quarn";
+    fs::create_directories(dir);
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  }
+
+  HostOptions options() const {
+    HostOptions options;
+    options.env_set["HOME"] = path_;
+    options.timeout_ms = 10000;
+    return options;
+  }
+
+ private:
+  std::string path_;
+};
+
+long elapsed_ms(Clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// How long the host takes to start, answer ping and end: the yardstick for "at once".
+long host_round_trip_ms() {
+  const auto start = Clock::now();
+  EXPECT_EQ(call_host(R"({"cmd":"ping"})"),
+            R"({"data":{"installed":true,"version":"2.0.0"},"ok":true})");
+  return elapsed_ms(start);
+}
+
+// ---- get_last_vault_path ----
+
+TEST(GetLastVaultPath, AnswersTheTrimmedContentOrEmpty) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> content;  // nothing: no file at all
+    std::string json_path;
+  };
+  const Case cases[] = {
+      {"no state folder", std::nullopt, R"("")"},
+      {"outer white space", "  /home/alice/Coffres/perso.qvault\r\n",
+       R"("/home/alice/Coffres/perso.qvault")"},
+      {"Unicode white space", "\xE3\x80\x80\xC2\xA0/v/\xC3\xA9t\xC3\xA9.qvault\xE2\x80\xA9\n",
+       "\"/v/\xC3\xA9t\xC3\xA9.qvault\""},
+      {"byte-order mark kept", "\xEF\xBB\xBF/v/a.qvault\n", "\"\xEF\xBB\xBF/v/a.qvault\""},
+      {"two lines", "/v/one\r\n/v/two\n", R"("/v/one\r\n/v/two")"},
+      {"quotes and backslashes", "C:\\Coffres\\\"x\".qvault", R"("C:\\Coffres\\\"x\".qvault")"},
+      {"not UTF-8", "/v/caf\xE9.qvault\n", R"("")"},
+      {"empty file", "", R"("")"},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    if (c.content) home.write_state("last_vault.txt", *c.content);
+    EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(c.json_path)) << c.what;
+  }
+}
+
+TEST(GetLastVaultPath, FolderInPlaceOfTheFileGivesEmpty) {
+  TempHome home;
+  fs::create_directories(home.state_dir() + "/last_vault.txt");
+  EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(R"("")"));
+}
+
+// An id with no entry in the account database, or nothing.
+std::optional<uid_t> unknown_uid() {
+  for (uid_t id = 54321; id < 54400; ++id) {
+    if (::getpwuid(id) == nullptr) return id;
+  }
+  return std::nullopt;
+}
+
+TEST(StateFolder, AccountHomeWhenHomeIsUnusable) {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || nobody == nullptr || nobody->pw_dir[0] != '/' ||
+      fs::exists(std::string(nobody->pw_dir) + "/.quarn")) {
+    GTEST_SKIP() << "needs root and a user 'nobody' without a state folder";
+  }
+  const int nobody_uid = static_cast<int>(nobody->pw_uid);
+  // Decoys: a state folder in the current directory and one under the relative HOME.
+  TempHome cwd;
+  cwd.write_state("last_vault.txt", "/v/decoy-cwd.qvault");
+  cwd.write_state("last_vault.txt", "/v/decoy-relative.qvault", "relative");
+  for (const std::optional<std::string>& home :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("relative")}) {
+    HostOptions options;
+    options.working_dir = cwd.path();
+    options.run_as_uid = nobody_uid;
+    if (home) {
+      options.env_set["HOME"] = *home;
+    } else {
+      options.env_unset = {"HOME"};
+    }
+    EXPECT_EQ(call_host(kGetLastVaultPath, options), path_reply(R"("")"))
+        << "HOME=" << home.value_or("<unset>");
+  }
+}
+
+// ---- try_live_session ----
+
+// The fake application serving one connection on a thread, at a fresh port.
+class DesktopThread {
+ public:
+  DesktopThread(Behaviour behaviour, std::string answer)
+      : listener_(fake_desktop::Listener::open()), answer_(std::move(answer)) {
+    if (!listener_) {
+      ADD_FAILURE() << "no listener";
+      return;
+    }
+    thread_ = std::thread([this, behaviour] {
+      exchange_ = listener_->serve_one(behaviour, [this](auto) { return answer_; });
+    });
+  }
+  ~DesktopThread() { (void)finish(); }
+
+  std::uint16_t port() const { return listener_ ? listener_->port() : 0; }
+
+  // What the connection carried. A host that never connected leaves the thread waiting, so a
+  // connection of our own, closed at once, releases it; it comes after any connection of the
+  // host's in the queue.
+  const fake_desktop::Exchange& finish() {
+    if (thread_.joinable()) {
+      const int wake = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(port());
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      (void)::connect(wake, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      ::close(wake);
+      thread_.join();
+    }
+    return exchange_;
+  }
+
+ private:
+  std::optional<fake_desktop::Listener> listener_;
+  std::string answer_;
+  fake_desktop::Exchange exchange_;
+  std::thread thread_;
+};
+
+// One exchange: the fake application at a fresh port, named in session.json under `home`.
+struct LiveRun {
+  std::string reply;
+  fake_desktop::Exchange exchange;
+  long elapsed_ms = 0;
+};
+
+LiveRun run_live(const TempHome& home, Behaviour behaviour, const std::string& answer,
+                 const std::string& token = "tok") {
+  LiveRun run;
+  DesktopThread desktop(behaviour, answer);
+  EXPECT_TRUE(fake_desktop::write_session_file(home.state_dir(), desktop.port(), token));
+  const auto start = Clock::now();
+  run.reply = call_host(kTryLiveSession, home.options());
+  run.elapsed_ms = elapsed_ms(start);
+  run.exchange = desktop.finish();
+  return run;
+}
+
+TEST(StateFolder, CurrentDirectoryWhenThereIsNoProfileFolder) {
+  const auto uid = unknown_uid();
+  if (::geteuid() != 0 || !uid) GTEST_SKIP() << "needs root and a free user id";
+  TempHome cwd;
+  cwd.write_state("last_vault.txt", " /v/from-cwd.qvault\n");
+  DesktopThread desktop(Behaviour::kAnswer, R"(["cwd"])");
+  ASSERT_TRUE(fake_desktop::write_session_file(cwd.state_dir(), desktop.port(), "cwd"));
+
+  HostOptions options;
+  options.env_unset = {"HOME"};
+  options.working_dir = cwd.path();
+  options.run_as_uid = static_cast<int>(*uid);
+  options.timeout_ms = 10000;
+  EXPECT_EQ(call_host(kGetLastVaultPath, options), path_reply(R"("/v/from-cwd.qvault")"));
+  EXPECT_EQ(call_host(kTryLiveSession, options), R"(["cwd"])");
+  EXPECT_EQ(desktop.finish().received, query_line(R"("cwd")"));
+}
+
+TEST(TryLiveSession, RelaysTheAnswerReserialised) {
+  const std::string deep = std::string(127, '[') + std::string(127, ']');
+  struct Case {
+    const char* what;
+    Behaviour behaviour;
+    std::string answer;
+    std::string reply;
+  };
+  const Case cases[] = {
+      {"keys sorted, last repeat kept, numbers in the host's forms", Behaviour::kAnswer,
+       R"({"z":1,"data":{"y":-0,"b":18446744073709551616,"n":-9223372036854775809},)"
+       R"("a":"\u00e9\/","z":2})",
+       "{\"a\":\"\xC3\xA9/\",\"data\":{\"b\":1.8446744073709552e19,\"n\":-9.223372036854776e18,"
+       "\"y\":-0.0},\"z\":2}"},
+      {"carriage return before the line feed", Behaviour::kAnswer, "{\"b\":1,\"a\":2}\r",
+       R"({"a":2,"b":1})"},
+      {"Unicode white space around", Behaviour::kAnswer, "\xC2\xA0 [1]\xE3\x80\x80", "[1]"},
+      {"only the first of two lines", Behaviour::kTwoLines, R"(["first"])", R"(["first"])"},
+      {"no line feed, then closed", Behaviour::kNoLineFeed, R"({"entries":[]})",
+       R"({"entries":[]})"},
+      {"bare string", Behaviour::kAnswer, R"("bonjour")", R"("bonjour")"},
+      {"bare number", Behaviour::kAnswer, "42", "42"},
+      {"null", Behaviour::kAnswer, "null", "null"},
+      {"127 levels of nesting", Behaviour::kAnswer, deep, deep},
+      {"small pieces, each within the receive limit", Behaviour::kSlow,
+       R"({"data":{"entries":[{"id":"1","title":"Banque"}]},"ok":true})",
+       R"({"data":{"entries":[{"id":"1","title":"Banque"}]},"ok":true})"},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    const LiveRun run = run_live(home, c.behaviour, c.answer);
+    EXPECT_EQ(run.reply, c.reply) << c.what;
+    EXPECT_EQ(run.exchange.received, query_line(R"("tok")")) << c.what;
+  }
+}
+
+TEST(TryLiveSession, ReadsAtMost65536Bytes) {
+  // A string of exactly 65536 bytes, quotes included, is read whole and nothing after it; one
+  // byte more and the value is cut.
+  const std::string fits = "\"" + std::string(65534, 'x') + "\"";
+  const std::string too_long = "\"" + std::string(65535, 'x') + "\"";
+  TempHome home;
+  const std::string reply = run_live(home, Behaviour::kNoLineFeedKeepOpen, fits + "more").reply;
+  EXPECT_TRUE(reply == fits) << reply.size() << " bytes: " << reply.substr(0, 40);
+  EXPECT_EQ(run_live(home, Behaviour::kAnswer, too_long).reply, kNoSession);
+  EXPECT_EQ(run_live(home, Behaviour::kOversized, "").reply, kNoSession);
+}
+
+TEST(TryLiveSession, NoSessionForABadAnswer) {
+  struct Case {
+    const char* what;
+    Behaviour behaviour;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {"closed at once", Behaviour::kCloseAtOnce, ""},
+      {"closed without a byte", Behaviour::kNoLineFeed, ""},
+      {"empty line", Behaviour::kAnswer, ""},
+      {"white space only", Behaviour::kAnswer, " \t\xC2\xA0\r"},
+      {"text after the value", Behaviour::kAnswer, R"({"ok":true} x)"},
+      {"two values", Behaviour::kAnswer, "{}{}"},
+      {"not UTF-8", Behaviour::kAnswer, "\"caf\xE9\""},
+      {"byte-order mark", Behaviour::kAnswer, "\xEF\xBB\xBF{}"},
+      {"128 levels of nesting", Behaviour::kAnswer, std::string(128, '[') + std::string(128, ']')},
+      {"not JSON", Behaviour::kAnswer, "OK"},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    const LiveRun run = run_live(home, c.behaviour, c.answer);
+    EXPECT_EQ(run.reply, kNoSession) << c.what;
+    EXPECT_TRUE(run.exchange.accepted) << c.what;
+  }
+}
+
+TEST(TryLiveSession, EachReceiveWaitsAbout800Ms) {
+  const long baseline = host_round_trip_ms();
+  struct Case {
+    const char* what;
+    Behaviour behaviour;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {"accepts and says nothing", Behaviour::kSilent, ""},
+      {"no line feed, kept open", Behaviour::kNoLineFeedKeepOpen, R"({"a":1})"},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    const LiveRun run = run_live(home, c.behaviour, c.answer);
+    EXPECT_EQ(run.reply, kNoSession) << c.what;
+    // The host sent its query and nothing more, and kept the connection until its limit ran out.
+    EXPECT_EQ(run.exchange.received, query_line(R"("tok")")) << c.what;
+    EXPECT_GE(run.elapsed_ms, 800) << c.what;
+    EXPECT_LT(run.elapsed_ms - baseline, 800 + 400) << c.what;
+  }
+}
+
+TEST(TryLiveSession, QueryCarriesTheTokenEscaped) {
+  struct Case {
+    std::string token;
+    std::string json_token;
+  };
+  const Case cases[] = {
+      {"a\"b\\c", R"("a\"b\\c")"},
+      {"", R"("")"},
+      {"two\nlines\t", R"("two\nlines\t")"},
+      {"cl\xC3\xA9/\x7F", "\"cl\xC3\xA9/\x7F\""},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    const LiveRun run = run_live(home, Behaviour::kAnswer, "true", c.token);
+    EXPECT_EQ(run.reply, "true") << c.json_token;
+    EXPECT_EQ(run.exchange.received, query_line(c.json_token));
+  }
+}
+
+TEST(TryLiveSession, SessionFileFormsAndFaults) {
+  // Each session text names the port through "{}"; a fake application listens there.
+  struct Case {
+    std::optional<std::string> session;  // nothing: no session file
+    bool valid;
+  };
+  const Case cases[] = {
+      {R"({"pid":7,"port":{},"token":"tok"})", true},
+      {R"([{},"tok"])", true},
+      {std::nullopt, false},
+      {"", false},
+      {"\xEF\xBB\xBF{\"port\":{},\"token\":\"tok\"}", false},
+      {R"({"port":{},"port":{},"token":"tok"})", false},
+      {R"({"port":"{}","token":"tok"})", false},
+      {R"({"port":{}.0,"token":"tok"})", false},
+      {R"({"port":{},"token":7})", false},
+      {R"([{},"tok",1])", false},
+      {R"({"port":{},"token":"tok"} x)", false},
+  };
+  for (const auto& c : cases) {
+    TempHome home;
+    DesktopThread desktop(Behaviour::kAnswer, "[]");
+    std::string text = c.session.value_or("");
+    for (auto at = text.find("{}"); at != std::string::npos; at = text.find("{}", at)) {
+      text.replace(at, 2, std::to_string(desktop.port()));
+    }
+    if (c.session) home.write_state("session.json", text);
+    EXPECT_EQ(call_host(kTryLiveSession, home.options()), c.valid ? "[]" : kNoSession) << text;
+    // An invalid session must not even reach the application.
+    EXPECT_EQ(desktop.finish().received, c.valid ? query_line(R"("tok")") : "") << text;
+  }
+}
+
+TEST(TryLiveSession, FailsAtOnceWhenNobodyListens) {
+  const long baseline = host_round_trip_ms();
+  std::uint16_t stale = 0;
+  {
+    auto gone = fake_desktop::Listener::open();
+    ASSERT_TRUE(gone);
+    stale = gone->port();
+  }
+  for (const std::uint16_t port : {stale, std::uint16_t{0}}) {
+    TempHome home;
+    ASSERT_TRUE(fake_desktop::write_session_file(home.state_dir(), port, "tok"));
+    const auto start = Clock::now();
+    EXPECT_EQ(call_host(kTryLiveSession, home.options()), kNoSession) << port;
+    EXPECT_LT(elapsed_ms(start) - baseline, 300) << port;
+  }
+}
+
+TEST(TryLiveSession, GivesUpConnectingAfterAbout400Ms) {
+  // A listener whose one-place queue is taken leaves further connection requests unanswered.
+  auto listener = fake_desktop::Listener::open(/*backlog=*/0);
+  ASSERT_TRUE(listener);
+  const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(listener->port());
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const long baseline = host_round_trip_ms();
+  TempHome home;
+  ASSERT_TRUE(fake_desktop::write_session_file(home.state_dir(), listener->port(), "tok"));
+  const auto start = Clock::now();
+  EXPECT_EQ(call_host(kTryLiveSession, home.options()), kNoSession);
+  const long elapsed = elapsed_ms(start);
+  EXPECT_GE(elapsed, 400);
+  EXPECT_LT(elapsed - baseline, 400 + 300);
+  ::close(filler);
+}
+
+}  // namespace
+}  // namespace quarn::testing
