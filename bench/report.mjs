@@ -1,0 +1,104 @@
+// Turns the results of dev/bench into docs/performance.md and the chart docs/unlock-time.png.
+//   node bench/report.mjs RESULTS_DIR DOCS_DIR
+import { execFileSync } from 'node:child_process';
+import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
+import { cpus, totalmem, release, loadavg } from 'node:os';
+import { join } from 'node:path';
+
+const [results, docs] = process.argv.slice(2);
+mkdirSync(docs, { recursive: true });
+const read = (name) => JSON.parse(readFileSync(join(results, name), 'utf8'));
+
+// Google Benchmark: the median of the repetitions, in milliseconds.
+const gbench = {};
+for (const file of ['crypto.json', 'payload.json']) {
+  for (const b of read(file).benchmarks) {
+    if (b.aggregate_name !== 'median') continue;
+    const scale = { ns: 1e-6, us: 1e-3, ms: 1, s: 1e3 }[b.time_unit];
+    gbench[b.run_name] = { ms: b.real_time * scale, bytesPerSecond: b.bytes_per_second };
+  }
+}
+// hyperfine: the median of the runs, in milliseconds.
+const proc = {};
+for (const file of ['start.json', 'unlock.json']) {
+  for (const r of read(file).results) proc[r.command] = { ms: r.median * 1e3, stddev: r.stddev * 1e3 };
+}
+// /usr/bin/time: the median peak resident set of three runs, in KiB, with the vault's size.
+const memory = {};
+for (const line of readFileSync(join(results, 'memory.txt'), 'utf8').trim().split('\n')) {
+  const [name, size, kib] = line.split(' ');
+  (memory[name] ??= { size: Number(size), kib: [] }).kib.push(Number(kib));
+}
+const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+
+const derive = gbench['BM_DerivePasswordKey_Libsodium'].ms;
+const argon2 = gbench['BM_DerivePasswordKey_Libargon2'].ms;
+const counts = [1, 1000, 5000, 10000, 25000, 50000];
+const fmt = (x, d = 1) => x.toFixed(d);
+const mib = (kib) => kib / 1024;
+
+const v2small = proc.unlock_v2_1.ms;
+const v2large = proc.unlock_v2_50000.ms;
+const large = memory['v2-50000'];
+const largePeak = mib(median(large.kib));
+const largeAllowance = 64 + (6 * large.size) / 1048576;
+const targets = [
+  ['unlock of a small v2 vault ≤ 1.05 × derivation', `${fmt(v2small)} ms / ${fmt(derive)} ms = ${fmt(v2small / derive, 3)}`, v2small <= 1.05 * derive],
+  ['unlock of a 50,000-entry v2 vault ≤ derivation + 100 ms', `${fmt(v2large)} ms − ${fmt(derive)} ms = ${fmt(v2large - derive)} ms`, v2large - derive <= 100],
+  ['peak memory of that unlock ≤ 64 MiB + 6 × file size', `${fmt(largePeak)} MiB ≤ ${fmt(largeAllowance)} MiB`, largePeak <= largeAllowance],
+  ['ping ≤ 2 × start of a minimal program', `${fmt(proc.ping.ms, 2)} ms / ${fmt(proc.min_start.ms, 2)} ms = ${fmt(proc.ping.ms / proc.min_start.ms, 2)}`, proc.ping.ms <= 2 * proc.min_start.ms],
+];
+
+const cpu = cpus()[0]?.model ?? 'unknown processor';
+const row = (cells) => `| ${cells.join(' | ')} |`;
+const lines = [
+  '# Performance',
+  '',
+  `Measured by \`dev/bench\` on ${new Date().toISOString().slice(0, 10)}: ${cpus().length} × ${cpu}, ` +
+    `${fmt(totalmem() / 2 ** 30, 0)} GiB, Linux ${release()}, load average ${loadavg().map((x) => fmt(x, 2)).join(' ')} at the end. ` +
+    'Medians throughout (Google Benchmark: of 5 repetitions; whole processes: hyperfine, 300 runs for the quick commands and 15 for unlocks; memory: of 3 runs).',
+  '',
+  '## Targets',
+  '',
+  row(['target', 'measured', 'met']),
+  row(['---', '---', '---']),
+  ...targets.map(([t, m, ok]) => row([t, m, ok ? 'yes' : '**no**'])),
+  '',
+  '## Whole processes',
+  '',
+  'Each command is one process start, as the browser runs it.',
+  '',
+  row(['command', 'median (ms)', 'σ (ms)', 'peak memory (MiB)', 'vault file (bytes)']),
+  row(['---', '---:', '---:', '---:', '---:'])];
+for (const name of ['min_start', 'ping', 'get_last_vault_path', 'try_live_session']) {
+  lines.push(row([name === 'min_start' ? 'minimal C program (read 4 bytes, exit)' : `\`${name}\``, fmt(proc[name].ms, 2), fmt(proc[name].stddev, 2), '', '']));
+}
+const unlockRows = [['unlock_v1_1', 'v1-1', '`unlock` v1, 1 entry'], ...counts.map((n) => [`unlock_v2_${n}`, `v2-${n}`, `\`unlock\` v2, ${n.toLocaleString('en')} entries`])];
+for (const [name, mem, label] of unlockRows) {
+  lines.push(row([label, fmt(proc[name].ms), fmt(proc[name].stddev), fmt(mib(median(memory[mem].kib))), String(memory[mem].size)]));
+}
+lines.push('', '## In-process (Google Benchmark)', '', row(['benchmark', 'median', 'throughput']), row(['---', '---:', '---:']));
+for (const [name, b] of Object.entries(gbench)) {
+  const t = b.ms >= 1 ? `${fmt(b.ms, 2)} ms` : `${fmt(b.ms * 1e3, 1)} µs`;
+  lines.push(row([`\`${name}\``, t, b.bytesPerSecond ? `${fmt(b.bytesPerSecond / 2 ** 20)} MiB/s` : '']));
+}
+lines.push('',
+  `The derivation is libsodium's Argon2id (${fmt(derive)} ms); the reference libargon2 takes ${fmt(argon2)} ms for the same key, ` +
+    `${fmt(argon2 / derive, 2)} times as long.`,
+  '', '## Unlock time against vault size', '', '![unlock time against the number of entries](unlock-time.png)', '');
+writeFileSync(join(docs, 'performance.md'), lines.join('\n'));
+
+// The chart: whole-process unlock time against entries, the derivation drawn as the floor.
+const data = counts.map((n) => `${n} ${proc[`unlock_v2_${n}`].ms}`).join('\n');
+writeFileSync(join(results, 'unlock.dat'), data + '\n');
+execFileSync('gnuplot', [], {
+  input: [
+    'set terminal pngcairo size 900,540 font "sans,11"',
+    `set output "${join(docs, 'unlock-time.png')}"`,
+    'set title "quarn-host: whole-process unlock of a version-2 vault"',
+    'set xlabel "entries in the vault"', 'set ylabel "time (ms)"',
+    'set grid', 'set key left top', 'set yrange [0:*]',
+    `plot "${join(results, 'unlock.dat')}" using 1:2 with linespoints lw 2 pt 7 title "unlock (median)", ` +
+      `${derive} with lines lw 2 dt 2 title "derive\\_password\\_key alone (${fmt(derive)} ms)"`,
+  ].join('\n'),
+});
