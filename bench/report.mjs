@@ -15,7 +15,7 @@ for (const file of ['crypto.json', 'payload.json']) {
   for (const b of read(file).benchmarks) {
     if (b.aggregate_name !== 'median') continue;
     const scale = { ns: 1e-6, us: 1e-3, ms: 1, s: 1e3 }[b.time_unit];
-    gbench[b.run_name] = { ms: b.real_time * scale, bytesPerSecond: b.bytes_per_second };
+    gbench[b.run_name.replace(/\/min_time:[0-9.]+$/, '')] = { ms: b.real_time * scale, bytesPerSecond: b.bytes_per_second };
   }
 }
 // hyperfine: the median of the runs, in milliseconds.
