@@ -99,14 +99,13 @@ class UnlockBlackBox : public ::testing::Test {
   static void SetUpTestSuite() {
     std::string pattern = (fs::temp_directory_path() / "quarn-unlock-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = new fs::path(pattern);
+    dir_ = fs::path(pattern);
   }
 
   static void TearDownTestSuite() {
     std::error_code ignored;
     fs::remove_all(*dir_, ignored);
-    delete dir_;
-    dir_ = nullptr;
+    dir_.reset();
     rich_v1_.reset();
     rich_v2_.reset();
   }
@@ -141,6 +140,7 @@ class UnlockBlackBox : public ::testing::Test {
   // The rich version-2 vault with its payload replaced, sealed under its final key.
   static vault_writer::V2Fields v2_with_payload(std::span<const std::uint8_t> payload) {
     vault_writer::V2Fields fields = rich_v2().fields;
+    fields.payload_nonce = vault_writer::random_nonce();
     fields.payload_ciphertext =
         vault_writer::seal(rich_v2().final_key, fields.payload_nonce, payload);
     return fields;
@@ -149,18 +149,19 @@ class UnlockBlackBox : public ::testing::Test {
   // The rich version-1 vault with its payload replaced, sealed under its password key.
   static vault_writer::V1Fields v1_with_payload(std::span<const std::uint8_t> payload) {
     vault_writer::V1Fields fields = rich_v1().fields;
+    fields.payload_nonce = vault_writer::random_nonce();
     fields.payload_ciphertext =
         vault_writer::seal(rich_v1().password_key, fields.payload_nonce, payload);
     return fields;
   }
 
  private:
-  static fs::path* dir_;
+  static std::optional<fs::path> dir_;
   static std::optional<vault_writer::V1Vault> rich_v1_;
   static std::optional<vault_writer::V2Vault> rich_v2_;
 };
 
-fs::path* UnlockBlackBox::dir_ = nullptr;
+std::optional<fs::path> UnlockBlackBox::dir_;
 std::optional<vault_writer::V1Vault> UnlockBlackBox::rich_v1_;
 std::optional<vault_writer::V2Vault> UnlockBlackBox::rich_v2_;
 
