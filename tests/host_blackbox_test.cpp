@@ -44,6 +44,21 @@ TEST(HostBlackBox, MessagesUpToOneMebibyteAreAnswered) {
   EXPECT_EQ(call_host(body), kPingReply);
 }
 
+TEST(HostBlackBox, NestingIsBoundedAtTheSizeLimit) {
+  // 127 levels padded to the limit parse; a whole mebibyte of opening brackets stops at level 128.
+  std::string at_limit = std::string(127, '[') + std::string(127, ']');
+  at_limit.resize(1048576, ' ');
+  EXPECT_EQ(call_host(at_limit),
+            invalid_request_reply("invalid type: sequence, expected variant identifier"));
+  EXPECT_EQ(call_host(std::string(1048576, '[')),
+            invalid_request_reply("invalid type: null, expected internally tagged enum Request"));
+  std::string objects;
+  while (objects.size() + 6 <= 1048576) objects += "{\"a\":";
+  objects.resize(1048576, ' ');
+  EXPECT_EQ(call_host(objects),
+            invalid_request_reply("invalid type: null, expected internally tagged enum Request"));
+}
+
 TEST(HostBlackBox, StaysSilentOnOversizedOrTruncatedInput) {
   const std::string ping = R"({"cmd":"ping"})";
   const std::string inputs[] = {

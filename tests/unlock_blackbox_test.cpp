@@ -317,6 +317,13 @@ TEST_F(UnlockBlackBox, PayloadDecodingErrorsAreShownAsTheyAre) {
   append_u64(long_text, 10);
   for (char c : std::string("abcd")) long_text.push_back(static_cast<std::uint8_t>(c));
 
+  // A count of 2^64 - 1 with a single pair: the count alone reserves nothing large.
+  std::vector<std::uint8_t> huge_count;
+  append_u32(huge_count, 0);
+  append_u64(huge_count, UINT64_MAX);
+  for (const char* text : {"k", "id", "t", "u", "p", "w"}) append_string(huge_count, text);
+  append_u64(huge_count, 9);
+
   const std::vector<Entry> bad_title = {{"k", "id", "\xFF", "u", "p", "w", 1}};
   const std::vector<Entry> bad_url = {{"k", "id", "t", "u", "p", "ab\xE2\x82", 1}};
 
@@ -328,6 +335,7 @@ TEST_F(UnlockBlackBox, PayloadDecodingErrorsAreShownAsTheyAre) {
   const Case cases[] = {
       {"eleven-bytes.qv", eleven_bytes, error_reply("io error: unexpected end of file")},
       {"one-of-two.qv", one_of_two, error_reply("io error: unexpected end of file")},
+      {"huge-count.qv", huge_count, error_reply("io error: unexpected end of file")},
       {"long-text.qv", long_text, error_reply("io error: ")},
       {"bad-title.qv", vault_writer::encode_payload(bad_title),
        error_reply("string is not valid utf8: invalid utf-8 sequence of 1 bytes from index 0")},
@@ -400,10 +408,17 @@ TEST_F(UnlockBlackBox, ASocketExistsButCannotBeOpened) {
 }
 
 TEST_F(UnlockBlackBox, AnUnreadableFileIsAReadError) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  // Root reads any file, so as root the host runs as an unprivileged user for this case; the
+  // folders on the way must then let that user reach the file.
+  HostOptions options;
+  if (::geteuid() == 0) {
+    options.run_as_uid = 65534;
+    fs::permissions(path_of(""), fs::perms::owner_all | fs::perms::others_exec);
+  }
   const std::string path = write_file("unreadable.qv", std::vector<std::uint8_t>(64, 0));
   ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-  EXPECT_EQ(unlock(path, "pw"), error_reply("Erreur de lecture : Permission denied (os error 13)"));
+  EXPECT_EQ(unlock(path, "pw", options),
+            error_reply("Erreur de lecture : Permission denied (os error 13)"));
 }
 
 TEST_F(UnlockBlackBox, ARelativePathIsResolvedInTheHostsWorkingFolder) {
