@@ -10,22 +10,10 @@
 #include <vector>
 
 #include "vault/allocation_probe.h"
+#include "vault/test_bytes.h"
 
 namespace quarn::vault {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Bytes u64(std::uint64_t value) {
-  Bytes out;
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  return out;
-}
 
 // `count` bytes counting up from `first`, so that neighbouring fields differ.
 Bytes run(std::size_t count, std::uint8_t first) {

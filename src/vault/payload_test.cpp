@@ -12,24 +12,10 @@
 #include "json/serialize.h"
 #include "vault/allocation_probe.h"
 #include "vault/entries.h"
+#include "vault/test_bytes.h"
 
 namespace quarn::vault {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Bytes le(std::uint64_t value, int width) {
-  Bytes out;
-  for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  return out;
-}
-
-Bytes u64(std::uint64_t value) { return le(value, 8); }
 
 Bytes raw(std::string_view bytes) { return Bytes(bytes.begin(), bytes.end()); }
 
