@@ -51,6 +51,14 @@ bool path_exists(std::string_view path) {
   return ::stat(c_path.c_str(), &info) == 0;
 }
 
+std::uint64_t file_size(std::string_view path) {
+  std::string c_path;
+  if (!to_c_path(path, c_path)) return 0;
+  struct stat info {};
+  if (::stat(c_path.c_str(), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
 Result<std::string, FileError> read_whole_file(std::string_view path) {
   std::string c_path;
   if (!to_c_path(path, c_path)) return fail(FileError{os_error_text(ENOENT)});

@@ -1,6 +1,7 @@
 // File-system access: existence test and whole-file reads.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ struct FileError {
 // True when the path's metadata can be queried (symbolic links followed). A path containing NUL
 // names nothing.
 bool path_exists(std::string_view path);
+
+// The size in bytes of what the path names (links followed), or 0 when it cannot be queried.
+std::uint64_t file_size(std::string_view path);
 
 // The whole content of a file, read until end of file, with no size limit. The file is opened
 // read-only; its size serves only as the initial capacity.

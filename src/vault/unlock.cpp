@@ -1,6 +1,7 @@
 // The unlock command: file, container, keys, payload, reply; every failure becomes one text.
 #include "vault/unlock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "crypto/sealed.h"
 #include "json/reply.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "vault/container.h"
 #include "vault/entries.h"
 #include "vault/payload.h"
@@ -60,10 +62,22 @@ std::span<const std::uint8_t> as_bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// An unlock holds the 64 MiB of the password key derivation, then the vault several times over on
+// its way to the reply (file bytes, container, plaintext, entries, reply tree, reply text); the
+// heap is readied for all of it at once.
+void prepare_heap_for(std::uint64_t file_size) {
+  constexpr std::uint64_t kDerivationMemory = std::uint64_t{64} << 20;
+  constexpr std::uint64_t kCopies = 8;
+  constexpr std::uint64_t kLargest = std::uint64_t{1} << 36;
+  platform::prepare_heap(
+      static_cast<std::size_t>(kDerivationMemory + kCopies * std::min(file_size, kLargest)));
+}
+
 // Reads and splits the vault file; the file bytes are released on return, the container owns
 // copies of its fields.
 Result<VaultContainer, UnlockFailure> read_container(const std::string& path) {
   if (!platform::path_exists(path)) return failure(UnlockFailure::Kind::kNotFound);
+  prepare_heap_for(platform::file_size(path));
   auto file = platform::read_whole_file(path);
   if (!file) return failure(UnlockFailure::Kind::kReadError, std::move(file.error().message));
   auto container = parse_vault_container(as_bytes(file.value()));
