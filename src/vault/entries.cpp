@@ -8,13 +8,17 @@ namespace quarn::vault {
 namespace {
 
 json::Value entry_object(VaultEntry&& entry) {
+  // Members in ascending key order, each placed at the end without a search.
   json::Value::object_t members;
-  members.emplace("id", std::move(entry.id));
-  members.emplace("last_modified", entry.last_modified);
-  members.emplace("password", std::move(entry.password));
-  members.emplace("title", std::move(entry.title));
-  members.emplace("url", std::move(entry.url));
-  members.emplace("username", std::move(entry.username));
+  const auto add = [&members](const char* key, json::Value value) {
+    members.emplace_hint(members.end(), key, std::move(value));
+  };
+  add("id", std::move(entry.id));
+  add("last_modified", entry.last_modified);
+  add("password", std::move(entry.password));
+  add("title", std::move(entry.title));
+  add("url", std::move(entry.url));
+  add("username", std::move(entry.username));
   return json::Value(std::move(members));
 }
 

@@ -31,9 +31,9 @@ std::string utf8_message(const json::Utf8Error& error) {
   return message;
 }
 
-// A length-prefixed UTF-8 text; the copy is made only once its bytes are known to be present
-// and well-formed.
-Result<std::string, std::string> read_text(ByteCursor& cursor) {
+// A length-prefixed UTF-8 text, still in the plaintext; it is checked only once its bytes are
+// known to be present.
+Result<std::string_view, std::string> read_text(ByteCursor& cursor) {
   auto length = cursor.read_u64();
   if (!length) return fail(std::string(kEndOfData));
   auto bytes = cursor.read_bytes(length.value());
@@ -41,16 +41,16 @@ Result<std::string, std::string> read_text(ByteCursor& cursor) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.value().data()),
                               bytes.value().size());
   if (auto error = json::find_utf8_error(text)) return fail(utf8_message(*error));
-  return std::string(text);
+  return text;
 }
 
-// Reads the texts of one pair into their places, in table order; the first failure wins.
-Result<Done, std::string> read_texts(ByteCursor& cursor,
-                                     std::initializer_list<std::string*> texts) {
-  for (std::string* text : texts) {
+// Reads the five texts of an entry into their places, in table order; the first failure wins.
+Result<Done, std::string> read_entry_texts(ByteCursor& cursor, VaultEntry& entry) {
+  for (std::string* text :
+       {&entry.id, &entry.title, &entry.username, &entry.password, &entry.url}) {
     auto read = read_text(cursor);
     if (!read) return fail(std::move(read.error()));
-    *text = std::move(read).value();
+    text->assign(read.value());
   }
   return Done{};
 }
@@ -69,21 +69,22 @@ Result<VaultPayload, std::string> decode_vault_payload(std::span<const std::uint
   const auto reserved =
       static_cast<std::size_t>(std::min<std::uint64_t>(count.value(), kMaxReservedEntries));
   payload.entries.reserve(reserved);
-  // Key text -> position of its entry, so a repeated key replaces the entry where it stands.
-  std::unordered_map<std::string, std::size_t> position_of_key;
+  // Key text -> position of its entry, so a repeated key replaces the entry where it stands. The
+  // keys are only compared, never kept, so they stay views into the plaintext.
+  std::unordered_map<std::string_view, std::size_t> position_of_key;
   position_of_key.reserve(reserved);
 
   for (std::uint64_t pair = 0; pair < count.value(); ++pair) {
-    std::string key;
+    auto key = read_text(cursor);
+    if (!key) return fail(std::move(key.error()));
     VaultEntry entry;
-    auto texts = read_texts(
-        cursor, {&key, &entry.id, &entry.title, &entry.username, &entry.password, &entry.url});
+    auto texts = read_entry_texts(cursor, entry);
     if (!texts) return fail(std::move(texts.error()));
     auto last_modified = cursor.read_u64();
     if (!last_modified) return fail(std::string(kEndOfData));
     entry.last_modified = last_modified.value();
 
-    auto [slot, added] = position_of_key.try_emplace(std::move(key), payload.entries.size());
+    auto [slot, added] = position_of_key.try_emplace(key.value(), payload.entries.size());
     if (added) {
       payload.entries.push_back(std::move(entry));
     } else {
