@@ -20,13 +20,9 @@ using namespace quarn;
 constexpr std::string_view kPassword = "correct horse battery staple";
 const crypto::Salt kSalt{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
-std::span<const std::uint8_t> bytes(std::string_view s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 void BM_DerivePasswordKey_Libsodium(benchmark::State& state) {
   for (auto _ : state)
-    benchmark::DoNotOptimize(crypto::derive_password_key(bytes(kPassword), kSalt));
+    benchmark::DoNotOptimize(crypto::derive_password_key(bytes_of(kPassword), kSalt));
 }
 BENCHMARK(BM_DerivePasswordKey_Libsodium)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "host/request.h"
+#include "base/bytes.h"
 #include "json/serialize.h"
+#include "protocol/request.h"
 #include "vault/entries.h"
 #include "vault/payload.h"
 #include "vault_writer/entries_json.h"
@@ -40,8 +41,8 @@ void BM_DecodePayloadOnly(benchmark::State& state) {
 BENCHMARK(BM_DecodePayloadOnly)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 void BM_ParseRequest(benchmark::State& state, const std::string& body) {
-  const std::span bytes(reinterpret_cast<const std::uint8_t*>(body.data()), body.size());
-  for (auto _ : state) benchmark::DoNotOptimize(host::parse_request(bytes));
+  const ByteView bytes = bytes_of(body);
+  for (auto _ : state) benchmark::DoNotOptimize(protocol::parse_request(bytes));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
 }
 

@@ -7,15 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bytes.h"
+#include "testing/fuzz_check.h"
 #include "vault/container.h"
 
 using namespace quarn;
+using testing::check;
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Walks the layout independently: returns the byte strings' spans, or false when cut short.
 bool fields_present(const std::uint8_t* data, std::size_t size, std::size_t offset,
@@ -26,9 +25,7 @@ bool fields_present(const std::uint8_t* data, std::size_t size, std::size_t offs
       offset += static_cast<std::size_t>(layout[i]);
     } else {
       if (size - offset < 8) return false;
-      std::uint64_t length = 0;
-      for (int b = 7; b >= 0; --b)
-        length = length << 8 | data[offset + static_cast<std::size_t>(b)];
+      const auto length = load_le<std::uint64_t>({data + offset, 8});
       offset += 8;
       if (size - offset < length) return false;
       offset += static_cast<std::size_t>(length);

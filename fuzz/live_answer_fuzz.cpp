@@ -10,19 +10,16 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/bytes.h"
 #include "desktop/live_session.h"
 #include "json/parse.h"
 #include "json/serialize.h"
+#include "testing/fuzz_check.h"
 
 using namespace quarn;
+using testing::check;
 
-namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
@@ -30,20 +27,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // last byte; the rest is what the application sends.
   const unsigned piece_seed = data[0];
   const bool fails_at_end = (data[1] & 1) != 0;
-  const std::string_view sent(reinterpret_cast<const char*>(data + 2), size - 2);
+  const std::string_view sent = text_of({data + 2, size - 2});
   std::size_t position = 0;
   unsigned piece = piece_seed | 1;
-  auto receive = [&](std::span<char> buffer) -> platform::Received {
+  auto receive = [&](std::span<char> buffer) -> Received {
     check(!buffer.empty() && buffer.size() <= desktop::kAnswerBufferSize);
     if (position == sent.size()) {
-      return {fails_at_end ? platform::Received::Kind::kFailed : platform::Received::Kind::kEnd};
+      return {fails_at_end ? Received::Kind::kFailed : Received::Kind::kEnd};
     }
     piece = piece * 73 + 41;
     const std::size_t n =
         std::min({buffer.size(), sent.size() - position, std::size_t{piece % 97 + 1}});
     std::memcpy(buffer.data(), sent.data() + position, n);
     position += n;
-    return {platform::Received::Kind::kData, n};
+    return {Received::Kind::kData, n};
   };
   const auto line = desktop::read_answer_line(receive);
   check(position <= desktop::kMaxAnswerBytes);

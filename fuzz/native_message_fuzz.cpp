@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "host/framing.h"
+#include "testing/fuzz_check.h"
 
 using namespace quarn;
+using testing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::size_t position = 0;
@@ -23,18 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   auto body = host::read_native_message(source);
   if (size >= 4) {
-    std::uint32_t length = 0;
-    for (int i = 3; i >= 0; --i) length = length << 8 | data[i];
+    const auto length = load_le<std::uint32_t>({data, size});
     const bool complete = length <= host::MAX_NATIVE_MESSAGE_LEN && size - 4 >= length;
-    if (body.ok() != complete) std::abort();
-    if (body.ok() && (body.value().size() != length ||
-                      (length > 0 && std::memcmp(body.value().data(), data + 4, length) != 0) ||
-                      position != 4 + length)) {
-      std::abort();
+    check(body.ok() == complete);
+    if (body.ok()) {
+      check(body.value().size() == length && position == 4 + length);
+      check(length == 0 || std::memcmp(body.value().data(), data + 4, length) == 0);
     }
-    if (length > host::MAX_NATIVE_MESSAGE_LEN && position != 4) std::abort();
-  } else if (body.ok()) {
-    std::abort();
+    if (length > host::MAX_NATIVE_MESSAGE_LEN) check(position == 4);
+  } else {
+    check(!body.ok());
   }
   return 0;
 }

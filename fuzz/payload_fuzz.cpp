@@ -8,20 +8,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "json/parse.h"
-#include "json/reply.h"
 #include "json/serialize.h"
-#include "json/utf8.h"
+#include "protocol/reply.h"
+#include "testing/fuzz_check.h"
 #include "vault/entries.h"
 #include "vault/payload.h"
 
 using namespace quarn;
+using testing::check;
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool is_index(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
@@ -51,13 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::size_t count = payload.value().entries.size();
-  const json::Value reply = json::ok_reply(vault::build_entries_data(std::move(payload).value()));
+  const json::Value reply =
+      protocol::ok_reply(vault::build_entries_data(std::move(payload).value()));
   const auto& entries = reply["data"]["entries"];
   check(entries.is_array() && entries.size() == count);
   for (const auto& entry : entries)
     check(entry.size() == 6 && entry["last_modified"].is_number_unsigned());
   const std::string text = json::to_compact_json(reply);
-  check(json::is_valid_utf8(text));
+  check(is_valid_utf8(text));
   const auto again = json::parse_strict(text);
   check(again.has_value() && *again == reply);
   return 0;

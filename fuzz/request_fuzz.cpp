@@ -7,39 +7,34 @@
 #include <span>
 #include <string_view>
 
-#include "host/request.h"
+#include "base/bytes.h"
+#include "base/utf8.h"
 #include "json/parse.h"
-#include "json/reply.h"
 #include "json/serialize.h"
-#include "json/utf8.h"
+#include "protocol/reply.h"
+#include "protocol/request.h"
+#include "testing/fuzz_check.h"
 
 using namespace quarn;
+using testing::check;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
-json::Value request_as_json(const host::Request& request) {
+json::Value request_as_json(const protocol::Request& request) {
   static constexpr const char* kNames[] = {"ping", "get_last_vault_path", "unlock",
                                            "try_live_session"};
   json::Value v = {{"cmd", kNames[request.index()]}};
-  if (const auto* unlock = std::get_if<host::Unlock>(&request)) {
+  if (const auto* unlock = std::get_if<protocol::Unlock>(&request)) {
     v["path"] = unlock->path;
     v["password"] = unlock->password;
   }
   return v;
 }
 
-std::span<const std::uint8_t> bytes_of(const std::string& s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text = text_of({data, size});
 
   if (const auto value = json::parse_strict(text)) {
     const std::string compact = json::to_compact_json(*value);
@@ -48,17 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(json::to_compact_json(*again) == compact);
   }
 
-  auto request = host::parse_request({data, size});
-  const json::Value reply = request ? json::ok_reply(request_as_json(request.value()))
-                                    : json::error_reply("Requête invalide : " + request.error());
+  auto request = protocol::parse_request({data, size});
+  const json::Value reply = request
+                                ? protocol::ok_reply(request_as_json(request.value()))
+                                : protocol::error_reply("Requête invalide : " + request.error());
   const std::string reply_text = json::to_compact_json(reply);
-  check(json::is_valid_utf8(reply_text));
+  check(is_valid_utf8(reply_text));
   const auto reply_again = json::parse_strict(reply_text);
   check(reply_again.has_value() && *reply_again == reply);
 
   if (request) {
     const std::string canonical = json::to_compact_json(request_as_json(request.value()));
-    auto decoded = host::parse_request(bytes_of(canonical));
+    auto decoded = protocol::parse_request(bytes_of(canonical));
     check(decoded.ok() && request_as_json(decoded.value()) == request_as_json(request.value()));
   }
   return 0;

@@ -1,22 +1,19 @@
 // Black-box tests of get_last_vault_path and try_live_session: the built host against state
 // folders in a temporary HOME and a fake desktop application on loopback.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "fake_desktop/fake_desktop.h"
-#include "support/host_process.h"
+#include "platform/loopback.h"
+#include "platform/test_os.h"
+#include "testing/host_process.h"
+#include "testing/temp_folder.h"
 
 namespace quarn::testing {
 namespace {
@@ -40,21 +37,14 @@ std::string query_line(const std::string& json_token) {
 // A temporary home folder, open to every user so that the host can run under another id.
 class TempHome {
  public:
-  TempHome() {
-    std::string pattern = (fs::temp_directory_path() / "quarn-home-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-    ::chmod(path_.c_str(), 0755);
-  }
-  ~TempHome() { fs::remove_all(path_); }
+  TempHome() : folder_("quarn-home"), path_(folder_.path().string()) {}
   const std::string& path() const { return path_; }
   std::string state_dir() const { return path_ + "/.quarn"; }
 
   // Writes `name` in the state folder (relative to `under`, the home by default).
   void write_state(const std::string& name, const std::string& bytes,
                    const std::string& under = "") const {
-    const std::string dir = (under.empty() ? path_ : path_ + "/" + under) + "/.quarn";
-    fs::create_directories(dir);
-    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    folder_.write((under.empty() ? "" : under + "/") + ".quarn/" + name, bytes);
   }
 
   HostOptions options() const {
@@ -65,8 +55,15 @@ class TempHome {
   }
 
  private:
+  TempFolder folder_;
   std::string path_;
 };
+
+// A connection of the test's own to a loopback port.
+std::unique_ptr<LoopbackConnection> connect_to(std::uint16_t port) {
+  auto connection = platform::connect_loopback(port, {1000, 1000, 1000});
+  return connection ? std::move(connection).value() : nullptr;
+}
 
 long elapsed_ms(Clock::time_point since) {
   return static_cast<long>(
@@ -114,21 +111,13 @@ TEST(GetLastVaultPath, FolderInPlaceOfTheFileGivesEmpty) {
   EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(R"("")"));
 }
 
-// An id with no entry in the account database, or nothing.
-std::optional<uid_t> unknown_uid() {
-  for (uid_t id = 54321; id < 54400; ++id) {
-    if (::getpwuid(id) == nullptr) return id;
-  }
-  return std::nullopt;
-}
-
 TEST(StateFolder, AccountHomeWhenHomeIsUnusable) {
-  const passwd* nobody = ::getpwnam("nobody");
-  if (::geteuid() != 0 || nobody == nullptr || nobody->pw_dir[0] != '/' ||
-      fs::exists(std::string(nobody->pw_dir) + "/.quarn")) {
+  const auto nobody = platform::find_account("nobody");
+  if (!platform::is_superuser() || !nobody || nobody->home.empty() || nobody->home[0] != '/' ||
+      fs::exists(nobody->home + "/.quarn")) {
     GTEST_SKIP() << "needs root and a user 'nobody' without a state folder";
   }
-  const int nobody_uid = static_cast<int>(nobody->pw_uid);
+  const int nobody_uid = nobody->uid;
   // Decoys: a state folder in the current directory and one under the relative HOME.
   TempHome cwd;
   cwd.write_state("last_vault.txt", "/v/decoy-cwd.qvault");
@@ -173,13 +162,7 @@ class DesktopThread {
   // host's in the queue.
   const fake_desktop::Exchange& finish() {
     if (thread_.joinable()) {
-      const int wake = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_port = htons(port());
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      (void)::connect(wake, reinterpret_cast<sockaddr*>(&address), sizeof address);
-      ::close(wake);
+      connect_to(port());
       thread_.join();
     }
     return exchange_;
@@ -212,8 +195,8 @@ LiveRun run_live(const TempHome& home, Behaviour behaviour, const std::string& a
 }
 
 TEST(StateFolder, CurrentDirectoryWhenThereIsNoProfileFolder) {
-  const auto uid = unknown_uid();
-  if (::geteuid() != 0 || !uid) GTEST_SKIP() << "needs root and a free user id";
+  const auto uid = platform::unknown_user_id();
+  if (!platform::is_superuser() || !uid) GTEST_SKIP() << "needs root and a free user id";
   TempHome cwd;
   cwd.write_state("last_vault.txt", " /v/from-cwd.qvault\n");
   DesktopThread desktop(Behaviour::kAnswer, R"(["cwd"])");
@@ -222,7 +205,7 @@ TEST(StateFolder, CurrentDirectoryWhenThereIsNoProfileFolder) {
   HostOptions options;
   options.env_unset = {"HOME"};
   options.working_dir = cwd.path();
-  options.run_as_uid = static_cast<int>(*uid);
+  options.run_as_uid = *uid;
   options.timeout_ms = 10000;
   EXPECT_EQ(call_host(kGetLastVaultPath, options), path_reply(R"("/v/from-cwd.qvault")"));
   EXPECT_EQ(call_host(kTryLiveSession, options), R"(["cwd"])");
@@ -398,12 +381,8 @@ TEST(TryLiveSession, GivesUpConnectingAfterAbout400Ms) {
   // A listener whose one-place queue is taken leaves further connection requests unanswered.
   auto listener = fake_desktop::Listener::open(/*backlog=*/0);
   ASSERT_TRUE(listener);
-  const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(listener->port());
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const auto filler = connect_to(listener->port());
+  ASSERT_NE(filler, nullptr);
 
   const long baseline = host_round_trip_ms();
   TempHome home;
@@ -413,7 +392,6 @@ TEST(TryLiveSession, GivesUpConnectingAfterAbout400Ms) {
   const long elapsed = elapsed_ms(start);
   EXPECT_GE(elapsed, 400);
   EXPECT_LT(elapsed - baseline, 400 + 300);
-  ::close(filler);
 }
 
 }  // namespace

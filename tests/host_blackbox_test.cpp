@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "support/host_process.h"
+#include "testing/host_process.h"
 
 namespace quarn::testing {
 namespace {

@@ -1,7 +1,5 @@
 // quarn-host-register as a person runs it: install, status (good and broken), uninstall.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/host_process.h"
+#include "testing/host_process.h"
+#include "testing/temp_folder.h"
 
 namespace quarn::testing {
 namespace {
@@ -23,12 +22,10 @@ const std::string kId = "abcdefghijklmnopabcdefghijklmnop";
 class Register : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quarn-register-XXXXXX";
-    root_ = mkdtemp(pattern);
+    root_ = folder_.path();
     home_ = root_ / "home";
     fs::create_directories(home_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   HostRun tool(std::vector<std::string> args) {
     HostOptions options;
@@ -46,6 +43,7 @@ class Register : public ::testing::Test {
     return {std::istreambuf_iterator<char>(in), {}};
   }
 
+  TempFolder folder_{"quarn-register"};
   fs::path root_;
   fs::path home_;
 };

@@ -1,14 +1,10 @@
 // The unlock command end to end: vault files written to a temp folder, opened by the built host.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
@@ -16,7 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "support/host_process.h"
+#include "base/bytes.h"
+#include "platform/test_os.h"
+#include "testing/host_process.h"
+#include "testing/temp_folder.h"
 #include "vault_writer/entries_json.h"
 #include "vault_writer/payload.h"
 #include "vault_writer/vault_writer.h"
@@ -86,7 +85,7 @@ std::string unlock(const std::string& path, const std::string& password,
   return call_host(unlock_request(path, password), options);
 }
 
-std::vector<std::uint8_t> with_trailing_bytes(std::vector<std::uint8_t> bytes) {
+Bytes with_trailing_bytes(Bytes bytes) {
   const std::uint8_t extra[] = {0x00, 0xFF, 'Q', 'U', 0x02, 0x07};
   bytes.insert(bytes.end(), std::begin(extra), std::end(extra));
   return bytes;
@@ -96,30 +95,18 @@ std::vector<std::uint8_t> with_trailing_bytes(std::vector<std::uint8_t> bytes) {
 // asks for it, since CTest runs every test in a process of its own.
 class UnlockBlackBox : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    std::string pattern = (fs::temp_directory_path() / "quarn-unlock-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = fs::path(pattern);
-  }
+  static void SetUpTestSuite() { dir_ = std::make_unique<TempFolder>("quarn-unlock"); }
 
   static void TearDownTestSuite() {
-    std::error_code ignored;
-    fs::remove_all(*dir_, ignored);
     dir_.reset();
     rich_v1_.reset();
     rich_v2_.reset();
   }
 
-  static std::string path_of(const std::string& name) { return (*dir_ / name).string(); }
+  static std::string path_of(const std::string& name) { return dir_->file(name); }
 
-  static std::string write_file(const std::string& name, std::span<const std::uint8_t> bytes) {
-    const std::string path = path_of(name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    EXPECT_TRUE(out.good()) << path;
-    return path;
+  static std::string write_file(const std::string& name, ByteView bytes) {
+    return dir_->write(name, bytes);
   }
 
   static const vault_writer::V1Vault& rich_v1() {
@@ -156,12 +143,12 @@ class UnlockBlackBox : public ::testing::Test {
   }
 
  private:
-  static std::optional<fs::path> dir_;
+  static std::unique_ptr<TempFolder> dir_;
   static std::optional<vault_writer::V1Vault> rich_v1_;
   static std::optional<vault_writer::V2Vault> rich_v2_;
 };
 
-std::optional<fs::path> UnlockBlackBox::dir_;
+std::unique_ptr<TempFolder> UnlockBlackBox::dir_;
 std::optional<vault_writer::V1Vault> UnlockBlackBox::rich_v1_;
 std::optional<vault_writer::V2Vault> UnlockBlackBox::rich_v2_;
 
@@ -296,29 +283,29 @@ TEST_F(UnlockBlackBox, AVaultLargerThanOneMebibyteUnlocks) {
 // Payloads that open but do not decode: the decoder's own text is the error.
 TEST_F(UnlockBlackBox, PayloadDecodingErrorsAreShownAsTheyAre) {
   using vault_writer::append_string;
-  using vault_writer::append_u32;
-  using vault_writer::append_u64;
+  const auto append_u32 = [](Bytes& out, std::uint32_t value) { append_le(out, value); };
+  const auto append_u64 = [](Bytes& out, std::uint64_t value) { append_le(out, value); };
 
-  std::vector<std::uint8_t> eleven_bytes;
+  Bytes eleven_bytes;
   append_u32(eleven_bytes, 0);
   eleven_bytes.insert(eleven_bytes.end(), 7, 0);
 
   // Count 2, then one complete pair.
-  std::vector<std::uint8_t> one_of_two;
+  Bytes one_of_two;
   append_u32(one_of_two, 0);
   append_u64(one_of_two, 2);
   for (const char* text : {"k", "id", "t", "u", "p", "w"}) append_string(one_of_two, text);
   append_u64(one_of_two, 9);
 
   // A key announced as 10 bytes with 4 left.
-  std::vector<std::uint8_t> long_text;
+  Bytes long_text;
   append_u32(long_text, 0);
   append_u64(long_text, 1);
   append_u64(long_text, 10);
   for (char c : std::string("abcd")) long_text.push_back(static_cast<std::uint8_t>(c));
 
   // A count of 2^64 - 1 with a single pair: the count alone reserves nothing large.
-  std::vector<std::uint8_t> huge_count;
+  Bytes huge_count;
   append_u32(huge_count, 0);
   append_u64(huge_count, UINT64_MAX);
   for (const char* text : {"k", "id", "t", "u", "p", "w"}) append_string(huge_count, text);
@@ -329,7 +316,7 @@ TEST_F(UnlockBlackBox, PayloadDecodingErrorsAreShownAsTheyAre) {
 
   struct Case {
     const char* name;
-    std::vector<std::uint8_t> payload;
+    Bytes payload;
     std::string reply;
   };
   const Case cases[] = {
@@ -363,9 +350,9 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
   auto cut_v2 = vault_writer::serialize_v2(fields);
   cut_v2.pop_back();
 
-  std::vector<std::uint8_t> cut_v1(35, 0);  // the length prefix is one byte short
-  std::vector<std::uint8_t> forged_length(28, 0);
-  vault_writer::append_u64(forged_length, UINT64_MAX);
+  Bytes cut_v1(35, 0);  // the length prefix is one byte short
+  Bytes forged_length(28, 0);
+  append_le<std::uint64_t>(forged_length, UINT64_MAX);
   forged_length.insert(forged_length.end(), 100, 0);
 
   struct Case {
@@ -383,7 +370,7 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
       {empty + "/inner", kNotFound},
       {dir, error_reply("Erreur de lecture : Is a directory (os error 21)")},
       {empty, kInvalidVault},
-      {write_file("magic-only.qv", std::vector<std::uint8_t>{'Q', 'U', 2}), kInvalidVault},
+      {write_file("magic-only.qv", Bytes{'Q', 'U', 2}), kInvalidVault},
       {write_file("cut-v1.qv", cut_v1), kInvalidVault},
       {write_file("cut-v2.qv", cut_v2), kInvalidVault},
       {write_file("forged-length.qv", forged_length), kInvalidVault},
@@ -395,28 +382,19 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
 
 TEST_F(UnlockBlackBox, ASocketExistsButCannotBeOpened) {
   const std::string path = path_of("socket.qv");
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  path.copy(address.sun_path, path.size());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const auto socket = platform::SocketFile::bind(path);
+  ASSERT_TRUE(socket.has_value());
   EXPECT_EQ(unlock(path, "pw"),
             error_reply("Erreur de lecture : No such device or address (os error 6)"));
-  ::close(fd);
 }
 
 TEST_F(UnlockBlackBox, AnUnreadableFileIsAReadError) {
-  // Root reads any file, so as root the host runs as an unprivileged user for this case; the
-  // folders on the way must then let that user reach the file.
+  // Root reads any file, so as root the host runs as an unprivileged user for this case (the
+  // temporary folder lets every user reach the file).
   HostOptions options;
-  if (::geteuid() == 0) {
-    options.run_as_uid = 65534;
-    fs::permissions(path_of(""), fs::perms::owner_all | fs::perms::others_exec);
-  }
-  const std::string path = write_file("unreadable.qv", std::vector<std::uint8_t>(64, 0));
-  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  if (platform::is_superuser()) options.run_as_uid = 65534;
+  const std::string path = write_file("unreadable.qv", Bytes(64, 0));
+  fs::permissions(path, fs::perms::none);
   EXPECT_EQ(unlock(path, "pw", options),
             error_reply("Erreur de lecture : Permission denied (os error 13)"));
 }

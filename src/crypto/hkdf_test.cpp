@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "crypto/test_vectors.h"
+#include "testing/vectors.h"
 
 namespace quarn::crypto {
 namespace {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
 #include "crypto/hkdf.h"
 #include "crypto/mlkem.h"
 #include "crypto/sealed.h"
@@ -58,9 +59,7 @@ Result<SymmetricKey, std::string> unwrap_hybrid_key(
 
   SymmetricKey final_key;
   // No salt: HMAC pads the empty salt to the 32 zero bytes of the default.
-  const std::span<const std::uint8_t> info(
-      reinterpret_cast<const std::uint8_t*>(kFinalKeyLabel.data()), kFinalKeyLabel.size());
-  const auto derived = hkdf_sha256(ikm, {}, info, final_key.bytes);
+  const auto derived = hkdf_sha256(ikm, {}, bytes_of(kFinalKeyLabel), final_key.bytes);
   wipe(ikm);
   if (!derived) std::abort();  // 32 bytes is always a valid HKDF-SHA256 output length
   return final_key;

@@ -7,11 +7,9 @@
 
 #include "base/result.h"
 #include "crypto/keys.h"
+#include "crypto/mlkem.h"
 
 namespace quarn::crypto {
-
-inline constexpr std::size_t kKemSecretKeySize = 3168;
-inline constexpr std::size_t kKemCiphertextSize = 1568;
 
 inline constexpr const char* kWrappedKeyRejected = "Mot de passe incorrect ou coffre corrompu.";
 inline constexpr const char* kSecretKeyCorrupt = "Clé secrète Quarn corrompue.";

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-#include "crypto/test_vectors.h"
+#include "testing/reference_crypto.h"
+#include "testing/vectors.h"
+#include "vault_writer/vault_writer.h"
 
 namespace quarn::crypto {
 namespace {
@@ -23,7 +25,7 @@ std::string reference_final_key(const SymmetricKey& password_key,
   ikm.insert(ikm.end(), shared_secret.begin(), shared_secret.end());
   const std::array<std::uint8_t, 32> zeros{};
   const auto prk = testing::hmac_sha256(zeros, ikm);
-  auto message = testing::bytes_of("QuarnVault-v2-final-key");
+  Bytes message = to_bytes("QuarnVault-v2-final-key");
   message.push_back(0x01);
   return to_hex(testing::hmac_sha256(prk, message));
 }
@@ -38,7 +40,7 @@ class HybridKeyTest : public ::testing::Test {
     secret_key = from_hex(t.at("dk").get<std::string>());
     ciphertext = from_hex(t.at("c").get<std::string>());
     shared_secret = from_hex(t.at("k").get<std::string>());
-    wrapped = testing::seal(password_key, nonce, secret_key);
+    wrapped = vault_writer::seal(password_key, nonce, secret_key);
   }
 
   SymmetricKey password_key{
@@ -81,7 +83,7 @@ TEST_F(HybridKeyTest, ChecksInOrder) {
       {"long ciphertext", true, 3168, 1569, kBadCiphertext},
       {"empty ciphertext", true, 3168, 0, kBadCiphertext},
   };
-  SymmetricKey wrong_password = password_key;
+  SymmetricKey wrong_password = password_key.copy();
   wrong_password.bytes[31] ^= 0x80;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -90,7 +92,7 @@ TEST_F(HybridKeyTest, ChecksInOrder) {
     auto ct = ciphertext;
     ct.resize(row.ciphertext_size, 0x00);
     const auto result = unwrap_hybrid_key(row.right_password ? password_key : wrong_password, ct,
-                                          testing::seal(password_key, nonce, key), nonce);
+                                          vault_writer::seal(password_key, nonce, key), nonce);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error(), row.error);
   }
@@ -147,7 +149,7 @@ TEST_F(HybridKeyTest, WycheproofCases) {
     const auto dk = from_hex(t.at("dk").get<std::string>());
     const auto c = from_hex(t.at("c").get<std::string>());
     const auto result =
-        unwrap_hybrid_key(password_key, c, testing::seal(password_key, nonce, dk), nonce);
+        unwrap_hybrid_key(password_key, c, vault_writer::seal(password_key, nonce, dk), nonce);
     if (expected_error != nullptr) {
       ASSERT_FALSE(result.ok());
       EXPECT_EQ(result.error(), expected_error);

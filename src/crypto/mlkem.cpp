@@ -7,6 +7,7 @@ extern "C" {
 
 namespace quarn::crypto {
 
+static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_PUBLICKEYBYTES == kKemPublicKeySize);
 static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_CIPHERTEXTBYTES == kKemCiphertextSize);
 static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_SECRETKEYBYTES == kKemSecretKeySize);
 static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_BYTES == kKemSharedSecretSize);

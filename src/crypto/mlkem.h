@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <span>
 
-#include "crypto/hybrid_key.h"
-
 namespace quarn::crypto {
 
+// ML-KEM-1024 sizes, in bytes.
+inline constexpr std::size_t kKemPublicKeySize = 1568;
+inline constexpr std::size_t kKemSecretKeySize = 3168;
+inline constexpr std::size_t kKemCiphertextSize = 1568;
 inline constexpr std::size_t kKemSharedSecretSize = 32;
 
 // The 32-byte shared secret of one decapsulation.

@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "crypto/test_vectors.h"
+#include "testing/reference_crypto.h"
+#include "testing/vectors.h"
 
 namespace quarn::crypto {
 namespace {

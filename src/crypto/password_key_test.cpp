@@ -6,12 +6,11 @@
 #include <algorithm>
 #include <string>
 
-#include "crypto/test_vectors.h"
+#include "testing/vectors.h"
 
 namespace quarn::crypto {
 namespace {
 
-using testing::bytes_of;
 using testing::to_hex;
 
 Salt salt_of(std::string_view text) {

@@ -2,9 +2,10 @@
 #include "crypto/sealed.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
-#include "crypto/test_vectors.h"
+#include "platform/test_os.h"
+#include "testing/vectors.h"
+#include "vault_writer/vault_writer.h"
 
 namespace quarn::crypto {
 namespace {
@@ -44,8 +45,8 @@ struct Sample {
   SymmetricKey key{
       array_from_hex<kKeySize>("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
   Nonce nonce = array_from_hex<kNonceSize>("cafebabefacedbaddecaf888");
-  std::vector<std::uint8_t> plaintext = testing::bytes_of("twenty-one bytes long");
-  std::vector<std::uint8_t> sealed = testing::seal(key, nonce, plaintext);
+  Bytes plaintext = to_bytes("twenty-one bytes long");
+  std::vector<std::uint8_t> sealed = vault_writer::seal(key, nonce, plaintext);
 };
 
 TEST(SealedTest, OpensToTheExactPlaintext) {
@@ -57,7 +58,7 @@ TEST(SealedTest, OpensToTheExactPlaintext) {
 
 TEST(SealedTest, SixteenBytesOpenToEmptyPlaintext) {
   const Sample s;
-  const auto sealed = testing::seal(s.key, s.nonce, {});
+  const auto sealed = vault_writer::seal(s.key, s.nonce, {});
   ASSERT_EQ(sealed.size(), 16u);
   const auto opened = decrypt_sealed(s.key, s.nonce, sealed);
   ASSERT_TRUE(opened.ok());
@@ -86,7 +87,7 @@ TEST(SealedTest, EveryFlippedBitFails) {
     EXPECT_FALSE(decrypt_sealed(s.key, nonce, s.sealed).ok()) << "nonce bit " << bit;
   }
   for (std::size_t bit = 0; bit < kKeySize * 8; ++bit) {
-    SymmetricKey key = s.key;
+    SymmetricKey key = s.key.copy();
     key.bytes[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
     EXPECT_FALSE(decrypt_sealed(key, s.nonce, s.sealed).ok()) << "key bit " << bit;
   }
@@ -95,13 +96,11 @@ TEST(SealedTest, EveryFlippedBitFails) {
 // A length above 2^36 + 32 is refused before a byte is read or a buffer reserved: the input is
 // address space that any read would fault on.
 TEST(SealedTest, OverlongInputIsRefusedUnread) {
-  const std::size_t n = (std::size_t{1} << 36) + 33;
-  void* area = mmap(nullptr, n, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (area == MAP_FAILED) GTEST_SKIP() << "cannot reserve 64 GiB of address space";
+  const platform::ReservedAddressSpace area((std::size_t{1} << 36) + 33);
+  if (area.data() == nullptr) GTEST_SKIP() << "cannot reserve 64 GiB of address space";
   const Sample s;
-  const std::span<const std::uint8_t> sealed(static_cast<const std::uint8_t*>(area), n);
+  const ByteView sealed(static_cast<const std::uint8_t*>(area.data()), area.size());
   EXPECT_FALSE(decrypt_sealed(s.key, s.nonce, sealed).ok());
-  munmap(area, n);
 }
 
 }  // namespace

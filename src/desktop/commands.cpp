@@ -5,21 +5,21 @@
 
 #include "desktop/live_session.h"
 #include "desktop/state_files.h"
-#include "json/reply.h"
+#include "protocol/reply.h"
 
 namespace quarn::desktop {
 
-json::Value handle_get_last_vault_path() {
+json::Value handle_get_last_vault_path(System& system) {
   json::Value data = json::Value::object();
-  data["path"] = read_last_vault_path();
-  return json::ok_reply(std::move(data));
+  data["path"] = read_last_vault_path(system);
+  return protocol::ok_reply(std::move(data));
 }
 
-json::Value handle_try_live_session() {
-  const auto session = read_session_info();
-  if (!session) return json::no_session_reply();
-  auto answer = query_live_session(*session);
-  if (!answer) return json::no_session_reply();
+json::Value handle_try_live_session(System& system) {
+  const auto session = read_session_info(system);
+  if (!session) return protocol::no_session_reply();
+  auto answer = query_live_session(system, *session);
+  if (!answer) return protocol::no_session_reply();
   // The application's answer is the whole reply, without an envelope.
   return std::move(*answer);
 }

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <array>
 
+#include "base/utf8.h"
 #include "desktop/unicode_space.h"
 #include "json/parse.h"
 #include "json/serialize.h"
-#include "json/utf8.h"
 
 namespace quarn::desktop {
 
@@ -23,14 +23,14 @@ std::optional<std::string> read_answer_line(const ReceiveFn& receive) {
   std::string line;
   while (line.size() < kMaxAnswerBytes) {
     const std::size_t ask = std::min(buffer.size(), kMaxAnswerBytes - line.size());
-    const platform::Received got = receive(std::span<char>(buffer.data(), ask));
+    const Received got = receive(std::span<char>(buffer.data(), ask));
     switch (got.kind) {
-      case platform::Received::Kind::kFailed:
+      case Received::Kind::kFailed:
         return std::nullopt;
-      case platform::Received::Kind::kEnd:
+      case Received::Kind::kEnd:
         if (line.empty()) return std::nullopt;
         return line;
-      case platform::Received::Kind::kData:
+      case Received::Kind::kData:
         break;
     }
     const std::string_view chunk(buffer.data(), std::min(got.size, ask));
@@ -46,16 +46,17 @@ std::optional<std::string> read_answer_line(const ReceiveFn& receive) {
 }
 
 std::optional<json::Value> parse_answer_line(std::string_view line) {
-  if (!json::is_valid_utf8(line)) return std::nullopt;
+  if (!is_valid_utf8(line)) return std::nullopt;
   return json::parse_strict(trim_unicode_space(line));
 }
 
-std::optional<json::Value> query_live_session(const SessionInfo& session) {
-  auto connection = platform::LoopbackConnection::open(session.port, kLiveSessionLimits);
-  if (!connection) return std::nullopt;
-  if (!connection.value().send_all(live_session_query(session.token))) return std::nullopt;
+std::optional<json::Value> query_live_session(System& system, const SessionInfo& session) {
+  auto connected = system.connect_loopback(session.port, kLiveSessionLimits);
+  if (!connected) return std::nullopt;
+  LoopbackConnection& connection = *connected.value();
+  if (!connection.send_all(live_session_query(session.token))) return std::nullopt;
   const auto line = read_answer_line(
-      [&connection](std::span<char> buffer) { return connection.value().receive(buffer); });
+      [&connection](std::span<char> buffer) { return connection.receive(buffer); });
   if (!line) return std::nullopt;
   return parse_answer_line(*line);
 }

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/system.h"
 #include "desktop/state_files.h"
 #include "json/value.h"
-#include "platform/loopback.h"
 
 namespace quarn::desktop {
 
 // The limits of one exchange: 400 ms to connect, 500 ms per send call, 800 ms per receive call.
-inline constexpr platform::LoopbackLimits kLiveSessionLimits{400, 500, 800};
+inline constexpr LoopbackLimits kLiveSessionLimits{400, 500, 800};
 
 // At most this many bytes of the answer are read, through a buffer of kAnswerBufferSize bytes.
 inline constexpr std::size_t kMaxAnswerBytes = 65536;
@@ -25,7 +25,7 @@ inline constexpr std::size_t kAnswerBufferSize = 8192;
 std::string live_session_query(std::string_view token);
 
 // One receive call into the given buffer.
-using ReceiveFn = std::function<platform::Received(std::span<char>)>;
+using ReceiveFn = std::function<Received(std::span<char>)>;
 
 // The first line of the answer, its line feed included: the bytes up to the first line feed, or
 // all bytes until the end of the stream or the kMaxAnswerBytes cap. Nothing when a receive fails
@@ -38,6 +38,7 @@ using ReceiveFn = std::function<platform::Received(std::span<char>)>;
 
 // Connects to the session's port, sends the query and returns the parsed answer; nothing on any
 // failure. The connection is closed before this returns.
-[[nodiscard]] std::optional<json::Value> query_live_session(const SessionInfo& session);
+[[nodiscard]] std::optional<json::Value> query_live_session(System& system,
+                                                            const SessionInfo& session);
 
 }  // namespace quarn::desktop

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <deque>
 #include <vector>
 
 #include "json/serialize.h"
+#include "testing/scripted_system.h"
 
 namespace quarn::desktop {
 namespace {
@@ -27,47 +26,35 @@ TEST(LiveSessionQuery, IsOneCompactLine) {
   for (const auto& c : cases) EXPECT_EQ(live_session_query(c.token), c.line);
 }
 
-// A scripted connection: each receive takes the next step; asking past the script fails the test.
-class Script {
- public:
-  struct Step {
-    platform::Received::Kind kind;
-    std::string bytes;
-  };
-  explicit Script(std::vector<Step> steps) : steps_(steps.begin(), steps.end()) {}
+using testing::ReceiveStep;
+using testing::ScriptedSystem;
 
-  ReceiveFn receiver() {
-    return [this](std::span<char> buffer) {
-      asks.push_back(buffer.size());
-      if (steps_.empty()) {
-        ADD_FAILURE() << "receive called after the script ended";
-        return platform::Received{platform::Received::Kind::kFailed};
-      }
-      Step step = steps_.front();
-      steps_.pop_front();
-      if (step.kind != platform::Received::Kind::kData) return platform::Received{step.kind};
-      EXPECT_LE(step.bytes.size(), buffer.size());
-      const std::size_t n = std::min(step.bytes.size(), buffer.size());
-      std::memcpy(buffer.data(), step.bytes.data(), n);
-      return platform::Received{platform::Received::Kind::kData, n};
-    };
+constexpr auto kData = Received::Kind::kData;
+constexpr auto kEnd = Received::Kind::kEnd;
+constexpr auto kFailed = Received::Kind::kFailed;
+
+// read_answer_line over a connection that answers `steps`; `log` tells what it was asked.
+std::optional<std::string> read_line(const std::vector<ReceiveStep>& steps,
+                                     testing::ConnectionLog* log = nullptr) {
+  ScriptedSystem system;
+  system.receive_steps = steps;
+  std::optional<std::string> line;
+  {
+    auto connection = system.connect_loopback(1, kLiveSessionLimits);
+    EXPECT_TRUE(connection.ok());
+    if (!connection) return std::nullopt;
+    line = read_answer_line(
+        [&](std::span<char> buffer) { return connection.value()->receive(buffer); });
   }
-  bool finished() const { return steps_.empty(); }
-
-  std::vector<std::size_t> asks;
-
- private:
-  std::deque<Step> steps_;
-};
-
-constexpr auto kData = platform::Received::Kind::kData;
-constexpr auto kEnd = platform::Received::Kind::kEnd;
-constexpr auto kFailed = platform::Received::Kind::kFailed;
+  EXPECT_FALSE(system.connections[0].script_overrun) << "received past the script";
+  if (log != nullptr) *log = system.connections[0];
+  return line;
+}
 
 TEST(ReadAnswerLine, StopsAtTheFirstLineFeedOrTheEnd) {
   struct Case {
     const char* what;
-    std::vector<Script::Step> steps;
+    std::vector<ReceiveStep> steps;
     std::optional<std::string> line;
   };
   const Case cases[] = {
@@ -81,31 +68,32 @@ TEST(ReadAnswerLine, StopsAtTheFirstLineFeedOrTheEnd) {
       {"failure after some bytes", {{kData, "[1]"}, {kFailed, ""}}, std::nullopt},
   };
   for (const auto& c : cases) {
-    Script script(c.steps);
-    EXPECT_EQ(read_answer_line(script.receiver()), c.line) << c.what;
-    EXPECT_TRUE(script.finished()) << c.what;
+    testing::ConnectionLog log;
+    EXPECT_EQ(read_line(c.steps, &log), c.line) << c.what;
+    EXPECT_EQ(log.receive_sizes.size(), c.steps.size()) << c.what << ": stopped early";
   }
 }
 
 TEST(ReadAnswerLine, ReadsAtMostTheCapThroughTheBuffer) {
   // Pieces of 5000 bytes: each receive asks for a full buffer until less than one is left of the
   // allowance (5536 after 60000 bytes, 536 after 65000), and none follows the last byte.
-  std::vector<Script::Step> steps(13, {kData, std::string(5000, 'x')});
+  std::vector<ReceiveStep> steps(13, {kData, std::string(5000, 'x')});
   steps.push_back({kData, std::string(536, 'y')});
-  Script script(steps);
-  const auto line = read_answer_line(script.receiver());
+  testing::ConnectionLog log;
+  const auto line = read_line(steps, &log);
   ASSERT_TRUE(line.has_value());
   EXPECT_EQ(line->size(), kMaxAnswerBytes);
   EXPECT_EQ(line->substr(line->size() - 537), "x" + std::string(536, 'y'));
-  ASSERT_EQ(script.asks.size(), 14u);
-  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(script.asks[i], kAnswerBufferSize);
-  EXPECT_EQ(script.asks[12], 5536u);
-  EXPECT_EQ(script.asks[13], 536u);
+  const auto& asks = log.receive_sizes;
+  ASSERT_EQ(asks.size(), 14u);
+  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(asks[i], kAnswerBufferSize);
+  EXPECT_EQ(asks[12], 5536u);
+  EXPECT_EQ(asks[13], 536u);
 
   // Full buffers: eight receives of 8192 bytes, then no ninth.
-  Script full(std::vector<Script::Step>(8, {kData, std::string(kAnswerBufferSize, 'z')}));
-  EXPECT_EQ(read_answer_line(full.receiver()), std::string(kMaxAnswerBytes, 'z'));
-  EXPECT_TRUE(full.finished());
+  const std::vector<ReceiveStep> full(8, {kData, std::string(kAnswerBufferSize, 'z')});
+  EXPECT_EQ(read_line(full, &log), std::string(kMaxAnswerBytes, 'z'));
+  EXPECT_EQ(log.receive_sizes.size(), 8u);
 }
 
 TEST(ParseAnswerLine, IsExactlyOneJsonValueAfterTheTrim) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/system.h"
+
 namespace quarn::desktop {
 
 // Where the running desktop application accepts live-session queries.
@@ -14,18 +16,13 @@ struct SessionInfo {
   std::string token;
 };
 
-// `left` and `right` joined by "/", which is left out when `left` is empty or ends in one.
-std::string join_path(std::string_view left, std::string_view right);
-
 // The profile folder (or "." when there is none) joined with ".quarn". Never fails; whether the
 // folder exists is not tested.
-std::string state_dir();
+std::string state_dir(System& system);
 
-// The content of `last_vault.txt` in `dir` without its outer Unicode white space, or "" when the
-// file cannot be read or is not UTF-8.
-std::string read_last_vault_path(std::string_view dir);
-// The same, in state_dir().
-std::string read_last_vault_path();
+// The content of `last_vault.txt` in the state folder without its outer Unicode white space, or
+// "" when the file cannot be read or is not UTF-8.
+std::string read_last_vault_path(System& system);
 
 // The session in the text of a session file: one object with the members "port" (an integer
 // 0..65535 written without fraction or exponent) and "token" (a string), each exactly once, other
@@ -33,9 +30,8 @@ std::string read_last_vault_path();
 // byte-order mark, with only JSON white space around the value. Nothing on any violation.
 [[nodiscard]] std::optional<SessionInfo> parse_session_info(std::string_view text);
 
-// The session in `session.json` in `dir`; nothing when the file cannot be read or is invalid.
-[[nodiscard]] std::optional<SessionInfo> read_session_info(std::string_view dir);
-// The same, in state_dir().
-[[nodiscard]] std::optional<SessionInfo> read_session_info();
+// The session in `session.json` in the state folder; nothing when the file cannot be read or is
+// invalid.
+[[nodiscard]] std::optional<SessionInfo> read_session_info(System& system);
 
 }  // namespace quarn::desktop

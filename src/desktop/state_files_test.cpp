@@ -2,53 +2,26 @@
 #include "desktop/state_files.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "testing/scripted_system.h"
 
 namespace quarn::desktop {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::ScriptedSystem;
 
-// A fresh folder, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "quarn-desktop-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path_ + "/" + name, std::ios::binary) << bytes;
-  }
+constexpr const char* kLastVault = "/home/alice/.quarn/last_vault.txt";
 
- private:
-  std::string path_;
-};
-
-TEST(JoinPath, InsertsOneSeparator) {
-  EXPECT_EQ(join_path("/home/a", ".quarn"), "/home/a/.quarn");
-  EXPECT_EQ(join_path("/home/a/", ".quarn"), "/home/a/.quarn");
-  EXPECT_EQ(join_path("/", ".quarn"), "/.quarn");
-  EXPECT_EQ(join_path(".", ".quarn"), "./.quarn");
-}
-
-TEST(StateDir, IsQuarnInTheHomeFolder) {
-  const char* saved = std::getenv("HOME");
-  const std::string saved_home = saved ? saved : "";
-  ::setenv("HOME", "/srv/users/alice", 1);
-  EXPECT_EQ(state_dir(), "/srv/users/alice/.quarn");
-  ::setenv("HOME", "/", 1);
-  EXPECT_EQ(state_dir(), "/.quarn");
-  if (saved) {
-    ::setenv("HOME", saved_home.c_str(), 1);
-  } else {
-    ::unsetenv("HOME");
-  }
+TEST(StateDir, IsQuarnInTheProfileFolderElseInTheCurrentOne) {
+  ScriptedSystem system;
+  system.profile = "/srv/users/alice";
+  EXPECT_EQ(state_dir(system), "/srv/users/alice/.quarn");
+  system.profile = "/";
+  EXPECT_EQ(state_dir(system), "/.quarn");
+  system.profile.reset();
+  EXPECT_EQ(state_dir(system), "./.quarn");
 }
 
 TEST(ReadLastVaultPath, TrimsOrGivesEmpty) {
@@ -70,18 +43,21 @@ TEST(ReadLastVaultPath, TrimsOrGivesEmpty) {
       {"truncated sequence at the end", "/v/a\xC3", ""},
   };
   for (const auto& c : cases) {
-    TempDir dir;
-    dir.write("last_vault.txt", c.content);
-    EXPECT_EQ(read_last_vault_path(dir.path()), c.path) << c.what;
+    ScriptedSystem system;
+    system.add_file(kLastVault, c.content);
+    EXPECT_EQ(read_last_vault_path(system), c.path) << c.what;
   }
 }
 
 TEST(ReadLastVaultPath, EmptyWhenTheFileCannotBeRead) {
-  TempDir dir;
-  EXPECT_EQ(read_last_vault_path(dir.path()), "");
-  EXPECT_EQ(read_last_vault_path(dir.path() + "/missing"), "");
-  fs::create_directory(dir.path() + "/last_vault.txt");
-  EXPECT_EQ(read_last_vault_path(dir.path()), "");
+  ScriptedSystem missing;
+  EXPECT_EQ(read_last_vault_path(missing), "");
+  EXPECT_EQ(missing.reads.size(), 1u);
+  EXPECT_EQ(missing.reads[0].path, kLastVault);
+
+  ScriptedSystem unreadable;
+  unreadable.add_unreadable(kLastVault, OsError{21});
+  EXPECT_EQ(read_last_vault_path(unreadable), "");
 }
 
 TEST(ParseSessionInfo, AcceptsBothForms) {
@@ -156,16 +132,17 @@ TEST(ParseSessionInfo, RefusesEveryViolation) {
   }
 }
 
-TEST(ReadSessionInfo, ReadsSessionJsonInTheFolder) {
-  TempDir dir;
-  EXPECT_FALSE(read_session_info(dir.path()).has_value());
-  dir.write("session.json", R"({"port":4242,"token":"s3cr\u00e8t"})");
-  const auto info = read_session_info(dir.path());
+TEST(ReadSessionInfo, ReadsSessionJsonInTheStateFolder) {
+  constexpr const char* kSession = "/home/alice/.quarn/session.json";
+  ScriptedSystem system;
+  EXPECT_FALSE(read_session_info(system).has_value());
+  system.add_file(kSession, R"({"port":4242,"token":"s3cr\u00e8t"})");
+  const auto info = read_session_info(system);
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(info->port, 4242);
   EXPECT_EQ(info->token, "s3cr\xC3\xA8t");
-  dir.write("session.json", "{\"port\":4242,\"token\":\"s3cr\xE8t\"}");
-  EXPECT_FALSE(read_session_info(dir.path()).has_value());
+  system.add_file(kSession, "{\"port\":4242,\"token\":\"s3cr\xE8t\"}");
+  EXPECT_FALSE(read_session_info(system).has_value());
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include <utility>
 
 #include "desktop/commands.h"
-#include "json/reply.h"
+#include "protocol/reply.h"
+#include "protocol/version.h"
 #include "vault/unlock.h"
 
 namespace quarn::host {
@@ -18,22 +19,22 @@ template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
 json::Value handle_ping() {
-  return json::ok_reply({{"installed", true}, {"version", kHostVersion}});
+  return protocol::ok_reply({{"installed", true}, {"version", protocol::kHostVersion}});
 }
 
 }  // namespace
 
-json::Value handle_request(Request request) {
-  return std::visit(Overloaded{
-                        [](Ping) { return handle_ping(); },
-                        [](GetLastVaultPath) { return desktop::handle_get_last_vault_path(); },
-                        [](Unlock& unlock) {
-                          return vault::handle_unlock(std::move(unlock.path),
-                                                      std::move(unlock.password));
-                        },
-                        [](TryLiveSession) { return desktop::handle_try_live_session(); },
-                    },
-                    request);
+json::Value handle_request(protocol::Request request, System& system) {
+  return std::visit(
+      Overloaded{
+          [](protocol::Ping) { return handle_ping(); },
+          [&](protocol::GetLastVaultPath) { return desktop::handle_get_last_vault_path(system); },
+          [&](protocol::Unlock& unlock) {
+            return vault::handle_unlock(system, std::move(unlock.path), std::move(unlock.password));
+          },
+          [&](protocol::TryLiveSession) { return desktop::handle_try_live_session(system); },
+      },
+      request);
 }
 
 }  // namespace quarn::host

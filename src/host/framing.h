@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <vector>
 
+#include "base/bytes.h"
 #include "base/result.h"
 #include "json/value.h"
 #include "platform/stdio.h"
@@ -30,7 +30,7 @@ using AllWriter = std::function<Result<Done, platform::StreamError>(std::span<co
 
 // The body of one message. A length above MAX_NATIVE_MESSAGE_LEN is kInvalidData
 // (kMessageTooLarge) and no body byte is read.
-Result<std::vector<std::uint8_t>, FrameError> read_native_message(const ExactReader& read_exact);
+Result<Bytes, FrameError> read_native_message(const ExactReader& read_exact);
 
 // Writes the reply's compact JSON text behind its 4-byte length; stops at the first failure.
 Result<Done, platform::StreamError> write_native_message(const json::Value& reply,

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "base/native_message.h"
+
 namespace quarn::host {
 namespace {
 
@@ -28,8 +30,8 @@ struct StringSource {
 };
 
 std::string le32(std::uint32_t n) {
-  return {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
-          static_cast<char>(n >> 24)};
+  const LengthPrefix prefix = encode_length_prefix(n);
+  return std::string(text_of(prefix));
 }
 
 TEST(ReadNativeMessage, ReadsBodiesUpToTheLimit) {
@@ -75,7 +77,7 @@ TEST(ReadNativeMessage, PassesOsErrorsOn) {
 TEST(WriteNativeMessage, WritesLengthThenCompactText) {
   std::string sink;
   auto writer = [&](std::span<const std::uint8_t> bytes) -> Result<Done, StreamError> {
-    sink.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    sink.append(text_of(bytes));
     return Done{};
   };
   json::Value reply = {{"ok", true}, {"data", {{"version", "2.0.0"}, {"installed", true}}}};

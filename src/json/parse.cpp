@@ -10,6 +10,8 @@ namespace {
 // Builds the tree top-down; `open_` holds the containers being filled, innermost last.
 class TreeBuilder {
  public:
+  explicit TreeBuilder(UniqueKeys unique) : unique_(unique) {}
+
   bool null() { return put(Value(nullptr)); }
   bool boolean(bool b) { return put(Value(b)); }
   bool number_unsigned(std::uint64_t v) { return put(Value(v)); }
@@ -19,6 +21,7 @@ class TreeBuilder {
   bool start_object() { return open(Value::object()); }
   bool start_array() { return open(Value::array()); }
   bool key(std::string& k) {
+    if (open_.size() == 1 && is_unique(k) && open_.back()->contains(k)) return false;
     key_ = std::move(k);
     return true;
   }
@@ -57,6 +60,14 @@ class TreeBuilder {
     return true;
   }
 
+  bool is_unique(const std::string& k) const {
+    for (std::string_view u : unique_.top_level) {
+      if (u == k) return true;
+    }
+    return false;
+  }
+
+  UniqueKeys unique_;
   Value root_;
   std::vector<Value*> open_;
   std::string key_;
@@ -64,8 +75,8 @@ class TreeBuilder {
 
 }  // namespace
 
-std::optional<Value> parse_strict(std::string_view text) {
-  TreeBuilder builder;
+std::optional<Value> parse_strict(std::string_view text, UniqueKeys unique) {
+  TreeBuilder builder(unique);
   if (!sax_parse_strict(text, builder)) return std::nullopt;
   return builder.take();
 }

@@ -7,7 +7,6 @@
 #include <limits>
 
 #include "json/float_text.h"
-#include "json/reply.h"
 
 namespace quarn::json {
 namespace {
@@ -81,14 +80,6 @@ TEST(FloatPlain, NeverUsesAnExponent) {
   EXPECT_EQ(format_float_plain(-0.0), "-0.0");
   EXPECT_EQ(format_float_plain(1e20), "100000000000000000000.0");
   EXPECT_EQ(format_float_plain(1.5e-7), "0.00000015");
-}
-
-TEST(Replies, EnvelopesSerialiseWithDataOrErrorBeforeOk) {
-  EXPECT_EQ(to_compact_json(ok_reply({{"path", "x"}})), R"({"data":{"path":"x"},"ok":true})");
-  EXPECT_EQ(to_compact_json(ok_reply(nullptr)), R"({"data":null,"ok":true})");
-  EXPECT_EQ(to_compact_json(error_reply("Mot de passe incorrect.\t\xC3\xA9")),
-            "{\"error\":\"Mot de passe incorrect.\\t\xC3\xA9\",\"ok\":false}");
-  EXPECT_EQ(to_compact_json(no_session_reply()), R"({"error":"NO_SESSION","ok":false})");
 }
 
 }  // namespace

@@ -1,29 +1,23 @@
-// File-system access: existence test and whole-file reads.
+// Files: the metadata query that serves as existence test, and whole-file reads.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "base/bytes.h"
 #include "base/result.h"
+#include "base/system.h"
 
 namespace quarn::platform {
 
-struct FileError {
-  // The system's description of the failure: "<strerror text> (os error N)", or "out of memory"
-  // when the buffer for the bytes could not be had.
-  std::string message;
-};
+// As System::query_path.
+Result<FileInfo, OsError> query_path(std::string_view path);
 
-// True when the path's metadata can be queried (symbolic links followed). A path containing NUL
-// names nothing.
-bool path_exists(std::string_view path);
+// As System::read_file.
+Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size);
 
-// The size in bytes of what the path names (links followed), or 0 when it cannot be queried.
-std::uint64_t file_size(std::string_view path);
-
-// The whole content of a file, read until end of file, with no size limit. The file is opened
-// read-only; its size serves only as the initial capacity.
-Result<std::string, FileError> read_whole_file(std::string_view path);
+// As System::describe: the system's text for an error code, trailing white space removed.
+std::string error_description(int code);
 
 }  // namespace quarn::platform

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "base/bytes.h"
 #include "base/result.h"
 
 namespace quarn::vault {
@@ -17,7 +18,7 @@ struct Underrun {};
 // advances, or fails with Underrun and leaves the position where it was.
 class ByteCursor {
  public:
-  explicit ByteCursor(std::span<const std::uint8_t> bytes) : rest_(bytes) {}
+  explicit ByteCursor(ByteView bytes) : rest_(bytes) {}
 
   std::size_t remaining() const { return rest_.size(); }
 
@@ -35,7 +36,7 @@ class ByteCursor {
 
   // The next `n` bytes, still borrowed from the input; the caller decides how to copy them.
   // `n` is taken as 64 bits because lengths in the encoding are, and may exceed what is left.
-  Result<std::span<const std::uint8_t>, Underrun> read_bytes(std::uint64_t n) {
+  Result<ByteView, Underrun> read_bytes(std::uint64_t n) {
     if (rest_.size() < n) return fail(Underrun{});
     const auto count = static_cast<std::size_t>(n);
     const auto taken = rest_.first(count);
@@ -47,15 +48,12 @@ class ByteCursor {
   template <class T>
   Result<T, Underrun> read_le() {
     if (rest_.size() < sizeof(T)) return fail(Underrun{});
-    T value = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-      value |= static_cast<T>(static_cast<T>(rest_[i]) << (8 * i));
-    }
+    const T value = load_le<T>(rest_);
     rest_ = rest_.subspan(sizeof(T));
     return value;
   }
 
-  std::span<const std::uint8_t> rest_;
+  ByteView rest_;
 };
 
 }  // namespace quarn::vault

@@ -15,7 +15,7 @@ constexpr std::uint8_t kMagic1 = 0x55;  // 'U'
 constexpr std::uint8_t kVersion2 = 0x02;
 constexpr std::size_t kHeaderSize = 3;
 
-bool is_version_2(std::span<const std::uint8_t> file) {
+bool is_version_2(ByteView file) {
   return file.size() >= kHeaderSize && file[0] == kMagic0 && file[1] == kMagic1 &&
          file[2] == kVersion2;
 }
@@ -32,7 +32,7 @@ template <std::size_t N>
 // A length-prefixed byte string. Its bytes are known to be present before anything is reserved,
 // and even then the first reservation is capped, so a declared length alone never decides how
 // much memory is asked for.
-[[nodiscard]] bool read_field(ByteCursor& cursor, std::vector<std::uint8_t>& field) {
+[[nodiscard]] bool read_field(ByteCursor& cursor, Bytes& field) {
   auto length = cursor.read_u64();
   if (!length) return false;
   auto bytes = cursor.read_bytes(length.value());
@@ -57,7 +57,7 @@ template <std::size_t N>
 
 // The record of type Vault at the start of `record`; a partial record is dropped on failure.
 template <class Vault>
-Result<VaultContainer, ContainerError> parse_record(std::span<const std::uint8_t> record) {
+Result<VaultContainer, ContainerError> parse_record(ByteView record) {
   ByteCursor cursor(record);
   Vault vault;
   if (!read_record(cursor, vault)) return fail(ContainerError::kTruncated);
@@ -66,7 +66,7 @@ Result<VaultContainer, ContainerError> parse_record(std::span<const std::uint8_t
 
 }  // namespace
 
-Result<VaultContainer, ContainerError> parse_vault_container(std::span<const std::uint8_t> file) {
+Result<VaultContainer, ContainerError> parse_vault_container(ByteView file) {
   if (is_version_2(file)) return parse_record<EncryptedVaultV2>(file.subspan(kHeaderSize));
   return parse_record<EncryptedVault>(file);
 }

@@ -3,10 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <variant>
-#include <vector>
 
+#include "base/bytes.h"
 #include "base/result.h"
 #include "crypto/keys.h"
 
@@ -19,7 +18,7 @@ inline constexpr std::size_t kMaxByteStringReserve = 1'048'576;
 struct EncryptedVault {
   crypto::Salt salt{};
   crypto::Nonce payload_nonce{};
-  std::vector<std::uint8_t> payload_ciphertext;  // ciphertext followed by its 16-byte tag
+  Bytes payload_ciphertext;  // ciphertext followed by its 16-byte tag
 
   bool operator==(const EncryptedVault&) const = default;
 };
@@ -27,11 +26,11 @@ struct EncryptedVault {
 // Version 2 ("QU", 0x02): the payload key also depends on an ML-KEM-1024 shared secret.
 struct EncryptedVaultV2 {
   crypto::Salt salt{};
-  std::vector<std::uint8_t> kem_ciphertext;      // 1568 bytes when well-formed; not checked here
-  std::vector<std::uint8_t> wrapped_secret_key;  // sealed KEM secret key; not checked here
+  Bytes kem_ciphertext;      // 1568 bytes when well-formed; not checked here
+  Bytes wrapped_secret_key;  // sealed KEM secret key; not checked here
   crypto::Nonce secret_key_nonce{};
   crypto::Nonce payload_nonce{};
-  std::vector<std::uint8_t> payload_ciphertext;
+  Bytes payload_ciphertext;
 
   bool operator==(const EncryptedVaultV2&) const = default;
 };
@@ -45,6 +44,6 @@ enum class ContainerError { kTruncated };
 // every other file is version 1 from offset 0. Only running out of bytes fails: no field value
 // or length is judged here, and bytes after the last field are ignored. The record owns copies
 // of everything; nothing refers back to `file`.
-Result<VaultContainer, ContainerError> parse_vault_container(std::span<const std::uint8_t> file);
+Result<VaultContainer, ContainerError> parse_vault_container(ByteView file);
 
 }  // namespace quarn::vault

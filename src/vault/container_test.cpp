@@ -9,16 +9,35 @@
 #include <variant>
 #include <vector>
 
-#include "vault/allocation_probe.h"
-#include "vault/test_bytes.h"
+#include "base/bytes.h"
+#include "testing/allocation_probe.h"
+#include "vault_writer/vault_writer.h"
 
 namespace quarn::vault {
 namespace {
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes u64(std::uint64_t value) {
+  Bytes out;
+  append_le(out, value);
+  return out;
+}
 
 // `count` bytes counting up from `first`, so that neighbouring fields differ.
 Bytes run(std::size_t count, std::uint8_t first) {
   Bytes out(count);
   for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(first + i);
+  return out;
+}
+
+template <std::size_t N>
+std::array<std::uint8_t, N> run_array(std::uint8_t first) {
+  std::array<std::uint8_t, N> out{};
+  for (std::size_t i = 0; i < N; ++i) out[i] = static_cast<std::uint8_t>(first + i);
   return out;
 }
 
@@ -31,13 +50,15 @@ Bytes as_vector(const std::array<std::uint8_t, N>& array) {
   return Bytes(array.begin(), array.end());
 }
 
-// A version-1 file: salt 0x10.., payload nonce 0x40.., then the sealed payload.
-Bytes v1_file(const Bytes& payload) { return run(16, 0x10) + run(12, 0x40) + byte_string(payload); }
+// A version-1 file from the vault writer: salt 0x10.., payload nonce 0x40.., the sealed payload.
+Bytes v1_file(const Bytes& payload) {
+  return vault_writer::serialize_v1({run_array<16>(0x10), run_array<12>(0x40), payload});
+}
 
 // A version-2 file with the given variable-length fields and recognisable fixed ones.
 Bytes v2_file(const Bytes& kem, const Bytes& wrapped, const Bytes& payload) {
-  return kMagic2 + run(16, 0x10) + byte_string(kem) + byte_string(wrapped) + run(12, 0x70) +
-         run(12, 0x40) + byte_string(payload);
+  return vault_writer::serialize_v2(
+      {run_array<16>(0x10), kem, wrapped, run_array<12>(0x70), run_array<12>(0x40), payload});
 }
 
 Result<VaultContainer, ContainerError> parse(const Bytes& file) {

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "json/utf8.h"
+#include "base/utf8.h"
 #include "vault/byte_cursor.h"
 
 namespace quarn::vault {
@@ -18,7 +18,7 @@ constexpr std::string_view kEndOfData = "io error: unexpected end of file";
 constexpr std::string_view kShortText = "io error: ";
 constexpr std::string_view kBadUtf8 = "string is not valid utf8: ";
 
-std::string utf8_message(const json::Utf8Error& error) {
+std::string utf8_message(const Utf8Error& error) {
   std::string message(kBadUtf8);
   if (error.error_len == 0) {
     message += "incomplete utf-8 byte sequence from index ";
@@ -38,9 +38,8 @@ Result<std::string_view, std::string> read_text(ByteCursor& cursor) {
   if (!length) return fail(std::string(kEndOfData));
   auto bytes = cursor.read_bytes(length.value());
   if (!bytes) return fail(std::string(kShortText));
-  const std::string_view text(reinterpret_cast<const char*>(bytes.value().data()),
-                              bytes.value().size());
-  if (auto error = json::find_utf8_error(text)) return fail(utf8_message(*error));
+  const std::string_view text = text_of(bytes.value());
+  if (auto error = find_utf8_error(text)) return fail(utf8_message(*error));
   return text;
 }
 
@@ -57,7 +56,7 @@ Result<Done, std::string> read_entry_texts(ByteCursor& cursor, VaultEntry& entry
 
 }  // namespace
 
-Result<VaultPayload, std::string> decode_vault_payload(std::span<const std::uint8_t> plaintext) {
+Result<VaultPayload, std::string> decode_vault_payload(ByteView plaintext) {
   ByteCursor cursor(plaintext);
   VaultPayload payload;
   auto header_word = cursor.read_u32();

@@ -3,10 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "base/result.h"
 
 namespace quarn::vault {
@@ -41,6 +41,6 @@ struct VaultPayload {
 // "io error: unexpected end of file" (input under 12 bytes, a cut length prefix or
 // last_modified), "io error: " (a text longer than the bytes left), or
 // "string is not valid utf8: " followed by the position and kind of the first bad sequence.
-Result<VaultPayload, std::string> decode_vault_payload(std::span<const std::uint8_t> plaintext);
+Result<VaultPayload, std::string> decode_vault_payload(ByteView plaintext);
 
 }  // namespace quarn::vault

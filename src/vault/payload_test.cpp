@@ -9,40 +9,53 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
 #include "json/serialize.h"
-#include "vault/allocation_probe.h"
+#include "testing/allocation_probe.h"
 #include "vault/entries.h"
-#include "vault/test_bytes.h"
+#include "vault_writer/payload.h"
 
 namespace quarn::vault {
 namespace {
 
-Bytes raw(std::string_view bytes) { return Bytes(bytes.begin(), bytes.end()); }
+using Pair = vault_writer::Entry;
 
-// A text string: its length, then its bytes (not checked here, so bad UTF-8 can be written).
-Bytes text(std::string_view bytes) { return u64(bytes.size()) + raw(bytes); }
-
-struct Pair {
-  std::string key, id, title, username, password, url;
-  std::uint64_t last_modified = 0;
-};
-
-Bytes encode(const Pair& p) {
-  return text(p.key) + text(p.id) + text(p.title) + text(p.username) + text(p.password) +
-         text(p.url) + u64(p.last_modified);
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
+Bytes raw(std::string_view bytes) { return to_bytes(bytes); }
+
+Bytes u64(std::uint64_t value) {
+  Bytes out;
+  append_le(out, value);
+  return out;
+}
+
+// A text string: its length, then its bytes (not checked here, so bad UTF-8 can be written).
+Bytes text(std::string_view bytes) {
+  Bytes out;
+  vault_writer::append_string(out, bytes);
+  return out;
+}
+
+// The vault writer's payload of `pairs`, with the entry count field set to `count`, which may
+// differ from the pairs present.
 Bytes payload(std::uint64_t count, const std::vector<Pair>& pairs,
               std::uint32_t header_word = 0x01020304) {
-  Bytes out = le(header_word, 4) + u64(count);
-  for (const Pair& p : pairs) {
-    const Bytes pair = encode(p);
-    out.insert(out.end(), pair.begin(), pair.end());
-  }
+  Bytes out = vault_writer::encode_payload(pairs, header_word);
+  store_le(std::span(out).subspan(4, 8), count);
   return out;
 }
 
 Bytes payload(const std::vector<Pair>& pairs) { return payload(pairs.size(), pairs); }
+
+// One pair as it stands in the table.
+Bytes encode(const Pair& p) {
+  const Bytes alone = payload({p});
+  return Bytes(alone.begin() + 12, alone.end());
+}
 
 // `bytes` without its last `count` bytes.
 Bytes cut(Bytes bytes, std::size_t count) {

@@ -3,11 +3,13 @@
 
 #include <string>
 
+#include "base/system.h"
 #include "json/value.h"
 
 namespace quarn::vault {
 
-// The reply to `unlock`: ok_reply({"entries": [...]}) or error_reply of the failure's text.
-json::Value handle_unlock(std::string path, std::string password);
+// The reply to `unlock`: ok_reply({"entries": [...]}) or error_reply of the failure's text. The
+// vault file is reached through `system`.
+json::Value handle_unlock(System& system, std::string path, std::string password);
 
 }  // namespace quarn::vault

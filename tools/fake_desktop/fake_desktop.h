@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/listener.h"
 
 namespace quarn::fake_desktop {
 
@@ -43,13 +46,8 @@ class Listener {
  public:
   // Nothing when the socket cannot be set up. A `backlog` of 0 queues a single connection.
   static std::optional<Listener> open(int backlog = 16);
-  Listener(Listener&& other) noexcept;
-  Listener& operator=(Listener&& other) = delete;
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
-  ~Listener();
 
-  std::uint16_t port() const { return port_; }
+  std::uint16_t port() const { return listener_.port(); }
 
   // Accepts one connection, waiting at most `accept_timeout_ms` (negative: without limit), and
   // treats it as `behaviour` says. Every wait on the connection is bounded by `peer_timeout_ms`.
@@ -57,9 +55,8 @@ class Listener {
                      int peer_timeout_ms = 10000) const;
 
  private:
-  Listener(int fd, std::uint16_t port) : fd_(fd), port_(port) {}
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
+  explicit Listener(platform::LoopbackListener listener) : listener_(std::move(listener)) {}
+  platform::LoopbackListener listener_;
 };
 
 // Writes `dir`/session.json holding {"port":port,"token":token}, replacing the file in one step;

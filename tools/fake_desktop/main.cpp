@@ -6,10 +6,9 @@
 // and TOKEN (creating DIR when needed), prints the port on its own line, and serves N connections
 // (0, the default: until it is stopped) as the behaviour says (default "answer"). The answer is
 // TEXT when given; otherwise a small list of entries when the query carries TOKEN, and a refusal
-// when it does not. SIGINT and SIGTERM remove session.json and end the program.
-#include <signal.h>
-#include <unistd.h>
-
+// when it does not. SIGINT and SIGTERM remove session.json and end the program (between
+// connections).
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,12 +23,13 @@ namespace {
 
 using quarn::fake_desktop::Behaviour;
 
-std::string session_path;  // kept for the signal handler, which may only unlink and leave
+// Set by SIGINT and SIGTERM; the serving loop looks at it between connections.
+volatile std::sig_atomic_t stop_requested = 0;
 
-extern "C" void stop(int) {
-  ::unlink(session_path.c_str());
-  ::_exit(0);
-}
+extern "C" void request_stop(int) { stop_requested = 1; }
+
+// How long one wait for a connection lasts before the loop looks at stop_requested again.
+constexpr int kAcceptSliceMs = 100;
 
 std::string sample_entries() {
   quarn::json::Value entries = quarn::json::Value::array();
@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
     std::perror("fake-desktop: listen");
     return 1;
   }
-  session_path = state_dir + "/session.json";
-  ::signal(SIGINT, stop);
-  ::signal(SIGTERM, stop);
+  const std::filesystem::path session_path = std::filesystem::path(state_dir) / "session.json";
+  std::signal(SIGINT, request_stop);
+  std::signal(SIGTERM, request_stop);
   if (!quarn::fake_desktop::write_session_file(state_dir, listener->port(), token)) {
     std::perror("fake-desktop: session.json");
     return 1;
@@ -119,9 +119,9 @@ int main(int argc, char** argv) {
   const quarn::fake_desktop::AnswerFn answer = [&](std::string_view query) {
     return fixed_answer ? *fixed_answer : answer_for(query, token);
   };
-  for (long served = 0; count == 0 || served < count;) {
-    if (listener->serve_one(behaviour, answer, /*accept_timeout_ms=*/-1).accepted) ++served;
+  for (long served = 0; (count == 0 || served < count) && !stop_requested;) {
+    if (listener->serve_one(behaviour, answer, kAcceptSliceMs).accepted) ++served;
   }
-  ::unlink(session_path.c_str());
+  std::filesystem::remove(session_path, ignored);
   return 0;
 }

@@ -1,13 +1,13 @@
 // Manifest text and checks, in the rules that Chromium and Firefox apply when they read one.
 #include "manifest.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+
+#include "platform/executable.h"
 
 namespace quarn::reg {
 
@@ -75,12 +75,12 @@ std::vector<std::string> manifest_problems(Family family, const std::string& pat
   if (string_member("type") != "stdio") problems.push_back("\"type\" is not \"stdio\"");
 
   const std::string host = string_member("path");
-  struct stat info {};
+  std::error_code ignored;
   if (host.empty() || host.front() != '/') {
     problems.push_back("\"path\" is not an absolute path: \"" + host + "\"");
-  } else if (::stat(host.c_str(), &info) != 0) {
+  } else if (!std::filesystem::exists(host, ignored)) {
     problems.push_back("host " + host + " does not exist");
-  } else if (!S_ISREG(info.st_mode) || ::access(host.c_str(), X_OK) != 0) {
+  } else if (!platform::is_executable_file(host)) {
     problems.push_back("host " + host + " is not an executable file");
   }
 

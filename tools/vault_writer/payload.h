@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
+
 namespace quarn::vault_writer {
 
 // One pair of the entry table: the table key and the entry's six fields.
@@ -20,16 +22,13 @@ struct Entry {
   std::uint64_t last_modified = 0;
 };
 
-// Little-endian integers and length-prefixed strings, the building blocks of the encoding;
-// public so that tests can write malformed payloads byte by byte.
-void append_u32(std::vector<std::uint8_t>& out, std::uint32_t value);
-void append_u64(std::vector<std::uint8_t>& out, std::uint64_t value);
-void append_string(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes);
-void append_string(std::vector<std::uint8_t>& out, std::string_view text);
+// A length-prefixed string, the building block of the encoding besides little-endian integers
+// (append_le); public so that tests can write malformed payloads byte by byte.
+void append_string(Bytes& out, ByteView bytes);
+void append_string(Bytes& out, std::string_view text);
 
 // header_word, the entry count, then each pair: key, id, title, username, password, url and
 // last_modified. Texts are written as given, valid UTF-8 or not.
-std::vector<std::uint8_t> encode_payload(std::span<const Entry> entries,
-                                         std::uint32_t header_word = 0);
+Bytes encode_payload(std::span<const Entry> entries, std::uint32_t header_word = 0);
 
 }  // namespace quarn::vault_writer

@@ -19,18 +19,9 @@ extern "C" {
 namespace quarn::vault_writer {
 namespace {
 
-static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_PUBLICKEYBYTES == kKemPublicKeySize);
-static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_SECRETKEYBYTES == kKemSecretKeySize);
-static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_CIPHERTEXTBYTES == kKemCiphertextSize);
-static_assert(PQCLEAN_MLKEM1024_CLEAN_CRYPTO_BYTES == kKemSharedSecretSize);
-
 // Written here on its own rather than taken from the host, so that a wrong label on either side
 // shows up as a vault that does not open.
 constexpr std::string_view kFinalKeyLabel = "QuarnVault-v2-final-key";
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 void append_array(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());

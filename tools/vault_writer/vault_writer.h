@@ -11,14 +11,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
 #include "crypto/keys.h"
+#include "crypto/mlkem.h"
 
 namespace quarn::vault_writer {
 
-inline constexpr std::size_t kKemPublicKeySize = 1568;
-inline constexpr std::size_t kKemSecretKeySize = 3168;
-inline constexpr std::size_t kKemCiphertextSize = 1568;
-inline constexpr std::size_t kKemSharedSecretSize = 32;
+using crypto::kKemCiphertextSize;
+using crypto::kKemPublicKeySize;
+using crypto::kKemSecretKeySize;
+using crypto::kKemSharedSecretSize;
 
 // The fields of a version-1 container, in file order.
 struct V1Fields {

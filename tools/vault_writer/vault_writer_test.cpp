@@ -13,10 +13,8 @@
 namespace quarn::vault_writer {
 namespace {
 
-std::uint64_t u64_at(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < 8; ++i) value |= std::uint64_t{bytes.at(offset + i)} << (8 * i);
-  return value;
+std::uint64_t u64_at(const Bytes& bytes, std::size_t offset) {
+  return load_le<std::uint64_t>(ByteView(bytes).subspan(offset, 8));
 }
 
 template <std::size_t N>
@@ -29,10 +27,6 @@ std::array<std::uint8_t, N> array_at(const std::vector<std::uint8_t>& bytes, std
 std::span<const std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::size_t offset,
                                     std::size_t size) {
   return std::span(bytes).subspan(offset, size);
-}
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 const std::vector<Entry> kEntries = {

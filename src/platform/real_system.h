@@ -1,0 +1,20 @@
+// The System of the running host: the operating system itself.
+#pragma once
+
+#include "base/system.h"
+
+namespace quarn::platform {
+
+class RealSystem final : public System {
+ public:
+  Result<FileInfo, OsError> query_path(std::string_view path) override;
+  Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) override;
+  std::string describe(const OsError& error) const override;
+  std::optional<std::string> profile_folder() override;
+  std::string join_path(std::string_view folder, std::string_view name) const override;
+  Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
+      std::uint16_t port, const LoopbackLimits& limits) override;
+  void prepare_heap(std::size_t bytes) override;
+};
+
+}  // namespace quarn::platform

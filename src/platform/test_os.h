@@ -1,0 +1,60 @@
+// What only tests ask of the operating system: user accounts, special files, address space.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quarn::platform {
+
+// True when this process may act as any user (root).
+bool is_superuser();
+
+struct Account {
+  int uid;
+  std::string home;
+};
+
+// The account called `name` in the account database.
+std::optional<Account> find_account(const std::string& name);
+
+// A user id that the account database does not know.
+std::optional<int> unknown_user_id();
+
+// A socket bound at a path in the file system: the path exists but cannot be opened as a file.
+// Removed from the system's view (closed) when the object goes; the path itself stays.
+class SocketFile {
+ public:
+  // Nothing when the system has no such files or the path cannot be bound.
+  static std::optional<SocketFile> bind(const std::string& path);
+  SocketFile(SocketFile&& other) noexcept;
+  SocketFile& operator=(SocketFile&&) = delete;
+  SocketFile(const SocketFile&) = delete;
+  SocketFile& operator=(const SocketFile&) = delete;
+  ~SocketFile();
+
+ private:
+  explicit SocketFile(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;
+};
+
+// `size` bytes of address space that no memory backs and no access may touch: a span over it
+// can be as long as a test needs without the machine having the memory.
+class ReservedAddressSpace {
+ public:
+  explicit ReservedAddressSpace(std::size_t size);
+  ReservedAddressSpace(const ReservedAddressSpace&) = delete;
+  ReservedAddressSpace& operator=(const ReservedAddressSpace&) = delete;
+  ~ReservedAddressSpace();
+
+  // Nothing when the reservation failed.
+  void* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  void* data_;
+  std::size_t size_;
+};
+
+}  // namespace quarn::platform

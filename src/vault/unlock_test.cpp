@@ -1,0 +1,78 @@
+// The unlock command over a scripted system: what it asks of the system, and every failure that
+// comes from the file rather than from the vault's contents.
+#include "vault/unlock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "json/serialize.h"
+#include "testing/scripted_system.h"
+#include "vault_writer/payload.h"
+#include "vault_writer/vault_writer.h"
+
+namespace quarn::vault {
+namespace {
+
+using testing::ScriptedSystem;
+
+constexpr std::size_t kDerivationMemory = std::size_t{64} << 20;
+
+std::string unlock(ScriptedSystem& system, const std::string& path,
+                   const std::string& password = "pw") {
+  return json::to_compact_json(handle_unlock(system, path, password));
+}
+
+TEST(HandleUnlock, FailuresOfTheFileBecomeTheirReplies) {
+  struct Case {
+    const char* what;
+    OsError read_error;
+    std::string reply;
+  };
+  const Case cases[] = {
+      {"permission", OsError{13},
+       R"j({"error":"Erreur de lecture : scripted error 13 (os error 13)","ok":false})j"},
+      {"a folder", OsError{21},
+       R"j({"error":"Erreur de lecture : scripted error 21 (os error 21)","ok":false})j"},
+      {"no memory for the bytes", OsError::no_memory(),
+       R"({"error":"Erreur de lecture : out of memory","ok":false})"},
+  };
+  for (const auto& c : cases) {
+    ScriptedSystem system;
+    system.add_unreadable("/v/a.qv", c.read_error, 4096);
+    EXPECT_EQ(unlock(system, "/v/a.qv"), c.reply) << c.what;
+  }
+}
+
+TEST(HandleUnlock, NothingIsReadWhenThePathDoesNotExist) {
+  ScriptedSystem system;
+  EXPECT_EQ(unlock(system, "/v/missing.qv"), R"({"error":"NOT_FOUND","ok":false})");
+  EXPECT_EQ(system.queried_paths, std::vector<std::string>{"/v/missing.qv"});
+  EXPECT_TRUE(system.reads.empty());
+  EXPECT_TRUE(system.heap_requests.empty());
+}
+
+TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheBuffer) {
+  const std::vector<vault_writer::Entry> entries = {{"k", "id", "t", "u", "p", "w", 9}};
+  const Bytes file = vault_writer::serialize_v1(
+      vault_writer::seal_v1("pw", vault_writer::encode_payload(entries)).fields);
+  ScriptedSystem system;
+  system.add_file("/v/a.qv", text_of(file));
+  EXPECT_EQ(unlock(system, "/v/a.qv"),
+            R"({"data":{"entries":[{"id":"id","last_modified":9,"password":"p","title":"t",)"
+            R"("url":"w","username":"u"}]},"ok":true})");
+  EXPECT_EQ(system.queried_paths.size(), 1u);
+  ASSERT_EQ(system.reads.size(), 1u);
+  EXPECT_EQ(system.reads[0].expected_size, file.size());
+  EXPECT_EQ(system.heap_requests, std::vector<std::size_t>{kDerivationMemory + 8 * file.size()});
+}
+
+TEST(HandleUnlock, AFileTooShortForItsContainerIsInvalid) {
+  ScriptedSystem system;
+  system.add_file("/v/short.qv", "QU\x02");
+  EXPECT_EQ(unlock(system, "/v/short.qv"),
+            R"({"error":"Coffre invalide ou corrompu.","ok":false})");
+}
+
+}  // namespace
+}  // namespace quarn::vault
