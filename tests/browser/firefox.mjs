@@ -2,11 +2,21 @@
 // request with browser.runtime.sendNativeMessage. Firefox reads host manifests from
 // ~/.mozilla/native-messaging-hosts, written there by quarn-host-register under the test's HOME.
 // See common.mjs for the options.
-import { crc32 } from 'node:zlib';
 import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
+import zlib from 'node:zlib';
 
 import { runBrowserTest } from './common.mjs';
+
+// zlib.crc32 came with Node.js 20.15; Debian's Node.js 18 computes it here, bit by bit.
+const crc32 = zlib.crc32 || ((data) => {
+  let crc = 0xffffffff;
+  for (const byte of data) {
+    crc ^= byte;
+    for (let bit = 0; bit < 8; bit += 1) crc = (crc >>> 1) ^ (0xedb88320 & -(crc & 1));
+  }
+  return (crc ^ 0xffffffff) >>> 0;
+});
 
 const addonId = 'host-e2e@quarn.test';
 
