@@ -188,6 +188,8 @@ export async function runBrowserTest(driver) {
   // Starts a process in a session of its own, ended with the run.
   t.spawn = (command, commandArgs, options) => {
     const child = spawn(command, commandArgs, { ...options, detached: true });
+    child.on('error', (e) => abort(`${command}: ${e.message}`));
+    if (child.pid === undefined) return child;
     children.push(child);
     sessions.add(child.pid);
     return child;
