@@ -2,11 +2,14 @@
 // size limit of a message.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/wipe.h"
 #include "json/serialize.h"
+#include "json/wipe.h"
 #include "protocol/request.h"
 #include "vault/entries.h"
 #include "vault/payload.h"
@@ -39,6 +42,40 @@ void BM_DecodePayloadOnly(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(vault::decode_vault_payload(plaintext));
 }
 BENCHMARK(BM_DecodePayloadOnly)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// What an unlock of `count` entries releases at its end: the file bytes, the decrypted payload, the
+// reply tree and a reply text at the browsers' limit; with the second argument 1, each is
+// overwritten first, as the host does. The difference of the two is the price of the wiping. The
+// set-up of each round is not timed.
+void BM_ReleaseUnlockBuffers(benchmark::State& state) {
+  const auto entries = vault_writer::synthetic_entries(static_cast<std::size_t>(state.range(0)));
+  const auto plaintext = vault_writer::encode_payload(entries);
+  const bool wiped = state.range(1) != 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto file = std::make_unique<Bytes>(plaintext);
+    auto opened = std::make_unique<Bytes>(plaintext);
+    auto reply = std::make_unique<json::Value>(
+        vault::build_entries_data(std::move(vault::decode_vault_payload(plaintext)).value()));
+    auto text = std::make_unique<std::string>(1048576, 'x');
+    state.ResumeTiming();
+    if (wiped) {
+      wipe_and_release(*file);
+      wipe_and_release(*opened);
+      json::wipe_and_release(*reply);
+      wipe_and_release(*text);
+    }
+    file.reset();
+    opened.reset();
+    reply.reset();
+    text.reset();
+  }
+}
+BENCHMARK(BM_ReleaseUnlockBuffers)
+    ->Args({50000, 0})
+    ->Args({50000, 1})
+    ->ArgNames({"entries", "wiped"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ParseRequest(benchmark::State& state, const std::string& body) {
   const ByteView bytes = bytes_of(body);

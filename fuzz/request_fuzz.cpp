@@ -26,7 +26,7 @@ json::Value request_as_json(const protocol::Request& request) {
   json::Value v = {{"cmd", kNames[request.index()]}};
   if (const auto* unlock = std::get_if<protocol::Unlock>(&request)) {
     v["path"] = unlock->path;
-    v["password"] = unlock->password;
+    v["password"] = std::string(unlock->password.view());
   }
   return v;
 }

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "base/native_message.h"
+#include "platform/environment.h"
 
 namespace quarn::testing {
 
-std::string host_path() { return QUARN_HOST_PATH; }
+std::string host_path() {
+  // QUARN_TEST_HOST runs the same tests against another build of the host (an older one, say).
+  return platform::environment_variable("QUARN_TEST_HOST").value_or(QUARN_HOST_PATH);
+}
 
 std::string frame(std::string_view body) { return frame_native_message(body); }
 

@@ -11,7 +11,7 @@ namespace quarn::testing {
 using HostRun = platform::ChildRun;
 using HostOptions = platform::ChildOptions;
 
-// Path of the host binary under test (QUARN_HOST_PATH compile definition).
+// Path of the host binary under test: $QUARN_TEST_HOST, else the one this build made.
 std::string host_path();
 
 // Runs the host with `input` on its standard input, then end of input.

@@ -101,6 +101,10 @@ TEST(HostBlackBox, InvalidRequestsGetTheirErrorEscapedInTheReply) {
       {"{\"cmd\":\"\xC3\xA9\\t\"}",
        invalid_request_reply("unknown variant `\xC3\xA9\\t`, expected one of `ping`, "
                              "`get_last_vault_path`, `unlock`, `try_live_session`")},
+      // Control characters of the C1 range are escaped in the description, as C0 ones are.
+      {R"("\u0085\u001b\u00e9")",
+       invalid_request_reply("invalid type: string \\\"\\\\u{85}\\\\u{1b}\xC3\xA9\\\", expected "
+                             "internally tagged enum Request")},
       {R"({"cmd":"unlock","password":5})",
        invalid_request_reply("invalid type: integer `5`, expected a string")},
       {R"(["ping",1])", invalid_request_reply("invalid length 1, expected 0 elements in sequence")},

@@ -255,7 +255,9 @@ TEST_F(UnlockBlackBox, AnEmptyEntryTableGivesAnEmptyArray) {
 }
 
 TEST_F(UnlockBlackBox, AVaultLargerThanOneMebibyteUnlocks) {
-  const std::vector<Entry> entries = vault_writer::synthetic_entries(8000);
+  // Long table keys take room in the file and none in the reply, which stays under the limit.
+  std::vector<Entry> entries = vault_writer::synthetic_entries(2000);
+  for (Entry& e : entries) e.key += std::string(600, 'k');
   const auto bytes =
       vault_writer::serialize_v2(v2_with_payload(vault_writer::encode_payload(entries)));
   ASSERT_GT(bytes.size(), 1048576u);
@@ -272,12 +274,39 @@ TEST_F(UnlockBlackBox, AVaultLargerThanOneMebibyteUnlocks) {
   }
   const std::string expected =
       nlohmann::json{{"ok", true}, {"data", {{"entries", expected_entries}}}}.dump();
+  ASSERT_LT(expected.size(), 1048576u);
 
   const std::string reply = unlock(write_file("large.qv", bytes), kV2Password);
   ASSERT_EQ(reply.size(), expected.size());
-  EXPECT_EQ(nlohmann::json::parse(reply)["data"]["entries"].size(), 8000u);
+  EXPECT_EQ(nlohmann::json::parse(reply)["data"]["entries"].size(), 2000u);
   EXPECT_EQ(reply.substr(0, 300), expected.substr(0, 300));
   EXPECT_TRUE(reply == expected) << "reply differs from the expected text";
+}
+
+// The browsers take no message over 1 MiB from a host; a longer reply is replaced by one that
+// says so, with the length it would have had.
+TEST_F(UnlockBlackBox, RepliesOverTheBrowsersLimitBecomeAnError) {
+  const auto reply_for = [](const std::string& password) {
+    return R"({"data":{"entries":[{"id":"i","last_modified":1,"password":")" + password +
+           R"(","title":"t","url":"u","username":"n"}]},"ok":true})";
+  };
+  const std::size_t frame = reply_for("").size();
+  for (const std::size_t reply_size :
+       {std::size_t{1048576}, std::size_t{1048577}, std::size_t{3} << 20}) {
+    const std::string password(reply_size - frame, 'x');
+    const std::vector<Entry> entries = {{"k", "i", "t", "n", password, "u", 1}};
+    const std::string path = write_file(
+        "limit.qv",
+        vault_writer::serialize_v1(v1_with_payload(vault_writer::encode_payload(entries))));
+    const std::string reply = unlock(path, kV1Password);
+    if (reply_size <= 1048576) {
+      EXPECT_TRUE(reply == reply_for(password)) << reply.size() << " bytes";
+    } else {
+      EXPECT_EQ(reply, "{\"error\":\"R\xC3\xA9ponse trop volumineuse pour le navigateur : " +
+                           std::to_string(reply_size) +
+                           " octets (limite 1048576).\",\"ok\":false}");
+    }
+  }
 }
 
 // Payloads that open but do not decode: the decoder's own text is the error.

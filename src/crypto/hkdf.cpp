@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "crypto/openssl_context.h"
+
 namespace quarn::crypto {
 namespace {
 
-struct KdfFree {
-  void operator()(EVP_KDF* kdf) const { EVP_KDF_free(kdf); }
+struct KdfCtxFree {
   void operator()(EVP_KDF_CTX* ctx) const { EVP_KDF_CTX_free(ctx); }
 };
 
@@ -31,9 +32,7 @@ Result<Done, HkdfError> hkdf_sha256(std::span<const std::uint8_t> ikm,
   if (out.size() > kHkdfSha256MaxOutput) return fail(HkdfError::kOutputTooLong);
   if (out.empty()) return Done{};
 
-  std::unique_ptr<EVP_KDF, KdfFree> kdf(EVP_KDF_fetch(nullptr, OSSL_KDF_NAME_HKDF, nullptr));
-  if (!kdf) std::abort();
-  std::unique_ptr<EVP_KDF_CTX, KdfFree> ctx(EVP_KDF_CTX_new(kdf.get()));
+  std::unique_ptr<EVP_KDF_CTX, KdfCtxFree> ctx(EVP_KDF_CTX_new(hkdf_kdf()));
   if (!ctx) std::abort();
 
   // A zero-length key, salt or info is an empty octet string, never a null pointer: OpenSSL

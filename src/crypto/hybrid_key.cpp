@@ -19,13 +19,6 @@ namespace {
 constexpr std::string_view kFinalKeyLabel = "QuarnVault-v2-final-key";
 static_assert(kFinalKeyLabel.size() == 23);
 
-// Overwrites the whole allocation of `buffer`, not only its current size, then releases it.
-void wipe_and_release(std::vector<std::uint8_t>& buffer) {
-  buffer.resize(buffer.capacity());
-  wipe(buffer);
-  std::vector<std::uint8_t>().swap(buffer);
-}
-
 }  // namespace
 
 Result<SymmetricKey, std::string> unwrap_hybrid_key(

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/wipe.h"
+
 namespace quarn::crypto {
 
 inline constexpr std::size_t kKeySize = 32;
@@ -15,9 +17,6 @@ inline constexpr std::size_t kTagSize = 16;
 
 using Salt = std::array<std::uint8_t, kSaltSize>;
 using Nonce = std::array<std::uint8_t, kNonceSize>;
-
-// Overwrites `bytes` with zeros in a way the compiler cannot drop.
-void wipe(std::span<std::uint8_t> bytes);
 
 // A 32-byte symmetric key (the password key or the final key of a vault). Move-only, so that no
 // copy is made by accident; a move leaves zeros behind. copy() makes one on purpose.

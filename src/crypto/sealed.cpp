@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "crypto/openssl_context.h"
+
 namespace quarn::crypto {
 namespace {
 
@@ -36,8 +38,7 @@ Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
   if (!ctx) std::abort();  // allocation failure
   // The default IV length of GCM in OpenSSL is 12 bytes, the size of our nonces.
   static_assert(kNonceSize == 12);
-  if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.bytes.data(), nonce.data()) !=
-          1 ||
+  if (EVP_DecryptInit_ex(ctx.get(), aes_256_gcm(), nullptr, key.bytes.data(), nonce.data()) != 1 ||
       EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize),
                           const_cast<std::uint8_t*>(tag.data())) != 1) {
     std::abort();  // cannot happen with a fixed cipher, key size and tag size

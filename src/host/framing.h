@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 #include "base/bytes.h"
 #include "base/result.h"
@@ -16,6 +17,10 @@ namespace quarn::host {
 inline constexpr std::uint32_t MAX_NATIVE_MESSAGE_LEN = 1048576;
 
 inline constexpr const char* kMessageTooLarge = "message natif trop volumineux";
+
+// Largest message the browsers take from a host, in bytes: Chromium and Firefox both refuse a
+// longer one, so the extension would see a broken host instead of an answer.
+inline constexpr std::size_t MAX_REPLY_LEN = 1048576;
 
 struct FrameError {
   enum class Kind { kEndOfInput, kOs, kInvalidData };
@@ -32,7 +37,13 @@ using AllWriter = std::function<Result<Done, platform::StreamError>(std::span<co
 // (kMessageTooLarge) and no body byte is read.
 Result<Bytes, FrameError> read_native_message(const ExactReader& read_exact);
 
-// Writes the reply's compact JSON text behind its 4-byte length; stops at the first failure.
+// The text sent for `reply`: its compact JSON, or, when that is longer than MAX_REPLY_LEN, the
+// error reply "Réponse trop volumineuse pour le navigateur : N octets (limite 1048576)." with the
+// real length N. The long text is only measured, never written out.
+std::string reply_text(const json::Value& reply);
+
+// Writes reply_text(reply) behind its 4-byte length; stops at the first failure. The text, which
+// may hold every password of a vault, is overwritten before it is released.
 Result<Done, platform::StreamError> write_native_message(const json::Value& reply,
                                                          const AllWriter& write_all);
 

@@ -133,14 +133,22 @@ void write_value(Sink& out, const Value& v) {
 
 }  // namespace
 
-std::string to_compact_json(const Value& value) {
+std::size_t compact_json_size(const Value& value) {
   CountingSink counter;
   write_value(counter, value);
+  return counter.size;
+}
+
+std::string to_compact_json(const Value& value, std::size_t size) {
   std::string text;
-  text.reserve(counter.size);
+  text.reserve(size);
   StringSink sink{text};
   write_value(sink, value);
   return text;
+}
+
+std::string to_compact_json(const Value& value) {
+  return to_compact_json(value, compact_json_size(value));
 }
 
 }  // namespace quarn::json

@@ -1,6 +1,8 @@
 // Running another program with its standard streams in pipes: for tools and tests, not the host.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -16,6 +18,11 @@ struct ChildOptions {
   bool close_stdout_early = false;  // the reader goes away before the child writes
   int run_as_uid = -1;              // >= 0: the child's user and group id (needs root)
   int timeout_ms = 30000;           // then the child is killed
+  std::size_t memory_limit = 0;     // > 0: the most address space the child may have, in bytes
+  bool allow_core_file = false;     // the child starts with no limit on the size of a core file
+  // Called once, with the child's process id, when all of the input has been written; the child
+  // runs on meanwhile. Its output is collected after the call returns.
+  std::function<void(int pid)> while_running;
 };
 
 struct ChildRun {

@@ -22,6 +22,20 @@ std::optional<Account> find_account(const std::string& name);
 // A user id that the account database does not know.
 std::optional<int> unknown_user_id();
 
+// The user id that owns the process's status in the system's process table (/proc/PID/status).
+// The system gives it to root when the process is not dumpable.
+std::optional<int> process_table_owner(int pid);
+
+// How much of the process's memory is resident, in bytes.
+std::optional<std::size_t> resident_memory(int pid);
+
+// Sends the process the signal of an invalid memory access (SIGSEGV), as a crash would.
+void crash_process(int pid);
+
+// Where the system writes a core file: the name pattern, when it is a plain file name that lands
+// in the crashing process's working folder (no pipe, no folder); nothing otherwise.
+std::optional<std::string> core_file_name_pattern();
+
 // A socket bound at a path in the file system: the path exists but cannot be opened as a file.
 // Removed from the system's view (closed) when the object goes; the path itself stays.
 class SocketFile {

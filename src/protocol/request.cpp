@@ -7,6 +7,7 @@
 
 #include "json/float_text.h"
 #include "json/parse.h"
+#include "json/wipe.h"
 
 namespace quarn::protocol {
 namespace {
@@ -18,10 +19,19 @@ constexpr std::string_view kExpectedRequest = "internally tagged enum Request";
 constexpr std::string_view kExpectedVariant = "variant identifier";
 constexpr std::string_view kExpectedString = "a string";
 
-// A string quoted with backslash escapes for '"', '\\' and control characters.
+// `\u{hex}`, the escape of a control character that has no short form.
+std::string code_point_escape(unsigned code_point) {
+  char escaped[12];
+  std::snprintf(escaped, sizeof escaped, "\\u{%x}", code_point);
+  return escaped;
+}
+
+// A string quoted with backslash escapes for '"', '\\' and the control characters: C0, DEL and
+// C1 (U+0080 to U+009F, the two bytes C2 80 to C2 9F in the UTF-8 text).
 std::string quote_for_message(const std::string& s) {
   std::string out = "\"";
-  for (char c : s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
     const auto b = static_cast<unsigned char>(c);
     switch (c) {
       case '"':
@@ -44,9 +54,10 @@ std::string quote_for_message(const std::string& s) {
         break;
       default:
         if (b < 0x20 || b == 0x7F) {
-          char escaped[12];
-          std::snprintf(escaped, sizeof escaped, "\\u{%x}", b);
-          out += escaped;
+          out += code_point_escape(b);
+        } else if (b == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+          // The text is valid UTF-8, so 0xC2 begins a character and the next byte continues it.
+          out += code_point_escape(static_cast<unsigned char>(s[++i]));
         } else {
           out += c;
         }
@@ -110,6 +121,11 @@ Request request_without_fields(Command command) {
   return Ping{};  // not reached: unlock has fields
 }
 
+// Copies of the two strings; the password's copy goes straight into a SecretText.
+Request unlock_request(const Value& path, const Value& password) {
+  return Unlock{path.get<std::string>(), SecretText(password.get<std::string>())};
+}
+
 Result<Request, Error> decode_object(const Value::object_t& object) {
   const auto cmd = object.find("cmd");
   if (cmd == object.end()) return fail(missing_field("cmd"));
@@ -119,16 +135,16 @@ Result<Request, Error> decode_object(const Value::object_t& object) {
 
   // Members in ascending key order: "password" is checked before "path", and any wrong type is
   // reported before any absence.
-  std::optional<std::string> password;
-  std::optional<std::string> path;
+  const Value* password = nullptr;
+  const Value* path = nullptr;
   for (const auto& [key, value] : object) {
     if (key != "password" && key != "path") continue;
     if (!value.is_string()) return fail(invalid_type(value, kExpectedString));
-    (key == "path" ? path : password) = value.get<std::string>();
+    (key == "path" ? path : password) = &value;
   }
-  if (!path) return fail(missing_field("path"));
-  if (!password) return fail(missing_field("password"));
-  return Request{Unlock{std::move(*path), std::move(*password)}};
+  if (path == nullptr) return fail(missing_field("path"));
+  if (password == nullptr) return fail(missing_field("password"));
+  return unlock_request(*path, *password);
 }
 
 Result<Request, Error> decode_array(const Value::array_t& array) {
@@ -153,16 +169,23 @@ Result<Request, Error> decode_array(const Value::array_t& array) {
   if (fields > 2) {
     return fail("invalid length " + std::to_string(fields) + ", expected 2 elements in sequence");
   }
-  return Request{Unlock{array[1].get<std::string>(), array[2].get<std::string>()}};
+  return unlock_request(array[1], array[2]);
 }
 
 }  // namespace
 
 Result<Request, std::string> parse_request(ByteView body) {
-  const Value value = json::parse_strict(text_of(body)).value_or(Value(nullptr));
-  if (value.is_object()) return decode_object(value.get_ref<const Value::object_t&>());
-  if (value.is_array()) return decode_array(value.get_ref<const Value::array_t&>());
-  return fail(invalid_type(value, kExpectedRequest));
+  Value value = json::parse_strict(text_of(body)).value_or(Value(nullptr));
+  Result<Request, Error> request = fail(Error());
+  if (value.is_object()) {
+    request = decode_object(value.get_ref<const Value::object_t&>());
+  } else if (value.is_array()) {
+    request = decode_array(value.get_ref<const Value::array_t&>());
+  } else {
+    request = fail(invalid_type(value, kExpectedRequest));
+  }
+  json::wipe_and_release(value);
+  return request;
 }
 
 }  // namespace quarn::protocol

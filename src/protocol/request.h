@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/result.h"
+#include "base/secret_text.h"
 
 namespace quarn::protocol {
 
@@ -13,7 +14,7 @@ struct Ping {};
 struct GetLastVaultPath {};
 struct Unlock {
   std::string path;
-  std::string password;
+  SecretText password;
 };
 struct TryLiveSession {};
 
@@ -21,7 +22,8 @@ struct TryLiveSession {};
 using Request = std::variant<Ping, GetLastVaultPath, Unlock, TryLiveSession>;
 
 // The request in `body`, or the text of the decoding error ("missing field `cmd`", ...). A body
-// that is not one strict JSON text decodes as the value null.
+// that is not one strict JSON text decodes as the value null. The texts of the parsed value are
+// overwritten before it is released, since the password is among them.
 Result<Request, std::string> parse_request(ByteView body);
 
 }  // namespace quarn::protocol

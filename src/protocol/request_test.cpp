@@ -56,7 +56,7 @@ TEST(ParseRequest, UnlockCarriesBothStringsExactly) {
     const auto* unlock = std::get_if<Unlock>(&r.value());
     ASSERT_NE(unlock, nullptr) << c.body;
     EXPECT_EQ(unlock->path, c.path);
-    EXPECT_EQ(unlock->password, c.password);
+    EXPECT_EQ(unlock->password.view(), c.password);
   }
 }
 
@@ -86,6 +86,9 @@ TEST(ParseRequest, ReportsTheFirstErrorWithItsExactText) {
       {"\"hi\"", "invalid type: string \"hi\"" + not_request},
       {R"("a\"b\\c\td\ne\rf\u0000g\u001bh\u007f")",
        R"(invalid type: string "a\"b\\c\td\ne\rf\0g\u{1b}h\u{7f}")" + not_request},
+      // C1 controls are escaped like the others; the characters around them are not.
+      {R"("\u0080\u0085\u009f\u00a0\u00e9")",
+       "invalid type: string \"\\u{80}\\u{85}\\u{9f}\xC2\xA0\xC3\xA9\"" + not_request},
       // The command name.
       {nested_arrays(127), "invalid type: sequence, expected variant identifier"},
       {R"({"path":"a"})", "missing field `cmd`"},

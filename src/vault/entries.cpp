@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/wipe.h"
+
 namespace quarn::vault {
 namespace {
 
@@ -29,7 +31,14 @@ json::Value build_entries_data(VaultPayload&& payload) {
   std::vector<VaultEntry> records = std::move(payload.entries);
   json::Value::array_t entries;
   entries.reserve(records.size());
-  for (VaultEntry& record : records) entries.push_back(entry_object(std::move(record)));
+  for (VaultEntry& record : records) {
+    entries.push_back(entry_object(std::move(record)));
+    // A moved short text stays where it was; the password among them must not.
+    for (std::string* text :
+         {&record.id, &record.title, &record.username, &record.password, &record.url}) {
+      wipe_and_release(*text);
+    }
+  }
   json::Value data = json::Value::object();
   data["entries"] = json::Value(std::move(entries));
   return data;

@@ -11,6 +11,7 @@
 
 #include "base/bytes.h"
 #include "base/result.h"
+#include "base/wipe.h"
 #include "crypto/hybrid_key.h"
 #include "crypto/keys.h"
 #include "crypto/password_key.h"
@@ -77,8 +78,8 @@ std::size_t heap_for(std::uint64_t file_size) {
   return static_cast<std::size_t>(kDerivationMemory + kCopies * std::min(file_size, kLargest));
 }
 
-// Reads and splits the vault file; the file bytes are released on return, the container owns
-// copies of its fields. The one metadata query is both the existence test and the size.
+// Reads and splits the vault file; the file bytes are wiped and released on return, the container
+// owns copies of its fields. The one metadata query is both the existence test and the size.
 Result<VaultContainer, UnlockFailure> read_container(System& system, const std::string& path) {
   auto info = system.query_path(path);
   if (!info) return failure(UnlockFailure::Kind::kNotFound);
@@ -86,6 +87,7 @@ Result<VaultContainer, UnlockFailure> read_container(System& system, const std::
   auto file = system.read_file(path, info.value().size);
   if (!file) return fail(UnlockFailure{UnlockFailure::Kind::kReadError, file.error(), {}});
   auto container = parse_vault_container(file.value());
+  wipe_and_release(file.value());
   if (!container) return failure(UnlockFailure::Kind::kInvalidContainer);
   return std::move(container).value();
 }
@@ -94,7 +96,7 @@ Result<VaultContainer, UnlockFailure> read_container(System& system, const std::
 Result<Bytes, UnlockFailure> open_payload(crypto::SymmetricKey& payload_key,
                                           const crypto::Nonce& nonce, ByteView sealed) {
   auto plaintext = crypto::decrypt_sealed(payload_key, nonce, sealed);
-  crypto::wipe(payload_key.bytes);
+  wipe(payload_key.bytes);
   if (!plaintext) return failure(UnlockFailure::Kind::kWrongPassword);
   return std::move(plaintext).value();
 }
@@ -111,7 +113,7 @@ Result<Bytes, UnlockFailure> decrypt_payload(EncryptedVaultV2 vault, std::string
   crypto::SymmetricKey password_key = crypto::derive_password_key(bytes_of(password), vault.salt);
   auto final_key = crypto::unwrap_hybrid_key(password_key, vault.kem_ciphertext,
                                              vault.wrapped_secret_key, vault.secret_key_nonce);
-  crypto::wipe(password_key.bytes);
+  wipe(password_key.bytes);
   if (!final_key) return failure(UnlockFailure::Kind::kWrongPassword);
   return open_payload(final_key.value(), vault.payload_nonce, vault.payload_ciphertext);
 }
@@ -125,6 +127,7 @@ Result<VaultPayload, UnlockFailure> unlock(System& system, const std::string& pa
       [&](auto& vault) { return decrypt_payload(std::move(vault), password); }, container.value());
   if (!plaintext) return fail(std::move(plaintext.error()));
   auto payload = decode_vault_payload(plaintext.value());
+  wipe_and_release(plaintext.value());
   if (!payload) {
     return fail(UnlockFailure{UnlockFailure::Kind::kBadPayload, {}, std::move(payload.error())});
   }
@@ -133,8 +136,8 @@ Result<VaultPayload, UnlockFailure> unlock(System& system, const std::string& pa
 
 }  // namespace
 
-json::Value handle_unlock(System& system, std::string path, std::string password) {
-  auto payload = unlock(system, path, password);
+json::Value handle_unlock(System& system, std::string path, SecretText password) {
+  auto payload = unlock(system, path, password.view());
   if (!payload) return failure_reply(system, std::move(payload.error()));
   return protocol::ok_reply(build_entries_data(std::move(payload).value()));
 }

@@ -20,7 +20,7 @@ constexpr std::size_t kDerivationMemory = std::size_t{64} << 20;
 
 std::string unlock(ScriptedSystem& system, const std::string& path,
                    const std::string& password = "pw") {
-  return json::to_compact_json(handle_unlock(system, path, password));
+  return json::to_compact_json(handle_unlock(system, path, SecretText(std::string(password))));
 }
 
 TEST(HandleUnlock, FailuresOfTheFileBecomeTheirReplies) {

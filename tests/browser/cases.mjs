@@ -54,6 +54,17 @@ export const cases = [
     reply: () => ({ b: -0, data: { entries: [{ id: 'live', title: 'Depuis l\u2019application' }] }, ok: true }),
   },
   {
+    // A reply the browsers would refuse (over 1 MiB) comes back as an error the extension can show.
+    name: 'unlock, reply over the browsers\' limit',
+    setup: (t) => {
+      const entry = { key: 'big', id: 'big', title: '', username: '', password: 'x'.repeat(1100000), url: '', last_modified: 1 };
+      const size = Buffer.byteLength(JSON.stringify({ data: { entries: [entryObject(entry)] }, ok: true }));
+      return { path: t.writeVault({ entries: [entry] }), size };
+    },
+    request: (t, own) => ({ cmd: 'unlock', path: own.path, password: vault.password }),
+    reply: (t, own) => ({ error: `R\u00e9ponse trop volumineuse pour le navigateur : ${own.size} octets (limite 1048576).`, ok: false }),
+  },
+  {
     name: 'ping through a host that records its arguments',
     recordArgs: true,
     request: () => ({ cmd: 'ping' }),

@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +60,14 @@ ChildRun run_child(const std::string& path, std::string_view input, const ChildO
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     if (!options.working_dir.empty() && chdir(options.working_dir.c_str()) != 0) _exit(126);
+    if (options.memory_limit > 0) {
+      const rlimit limit{options.memory_limit, options.memory_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);
+    }
+    if (options.allow_core_file) {
+      const rlimit limit{RLIM_INFINITY, RLIM_INFINITY};
+      if (setrlimit(RLIMIT_CORE, &limit) != 0) _exit(124);
+    }
     if (options.run_as_uid >= 0) {
       const auto id = static_cast<uid_t>(options.run_as_uid);
       if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0) _exit(125);
@@ -81,9 +90,14 @@ ChildRun run_child(const std::string& path, std::string_view input, const ChildO
     close(to_child);
     to_child = -1;
   }
+  bool told = false;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeout_ms);
   while (to_child >= 0 || from_out >= 0 || from_err >= 0) {
+    if (to_child < 0 && !told) {
+      told = true;
+      if (options.while_running) options.while_running(static_cast<int>(pid));
+    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           deadline - std::chrono::steady_clock::now())
                           .count();

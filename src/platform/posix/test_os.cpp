@@ -2,11 +2,15 @@
 #include "platform/test_os.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
 #include <utility>
 
 namespace quarn::platform {
@@ -24,6 +28,32 @@ std::optional<int> unknown_user_id() {
     if (::getpwuid(id) == nullptr) return static_cast<int>(id);
   }
   return std::nullopt;
+}
+
+std::optional<int> process_table_owner(int pid) {
+  struct stat info {};
+  const std::string entry = "/proc/" + std::to_string(pid) + "/status";
+  if (::stat(entry.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<int>(info.st_uid);
+}
+
+std::optional<std::size_t> resident_memory(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+  }
+  return std::nullopt;
+}
+
+void crash_process(int pid) { (void)::kill(static_cast<pid_t>(pid), SIGSEGV); }
+
+std::optional<std::string> core_file_name_pattern() {
+  std::ifstream in("/proc/sys/kernel/core_pattern");
+  std::string pattern;
+  if (!std::getline(in, pattern) || pattern.empty()) return std::nullopt;
+  if (pattern.front() == '|' || pattern.find('/') != std::string::npos) return std::nullopt;
+  return pattern;
 }
 
 std::optional<SocketFile> SocketFile::bind(const std::string& path) {
