@@ -4,13 +4,16 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "fake_desktop/fake_desktop.h"
+#include "platform/arguments.h"
 #include "platform/loopback.h"
+#include "platform/profile.h"
 #include "platform/test_os.h"
 #include "testing/host_process.h"
 #include "testing/temp_folder.h"
@@ -34,28 +37,50 @@ std::string query_line(const std::string& json_token) {
   return R"({"cmd":"get_entries","token":)" + json_token + "}\n";
 }
 
-// A temporary home folder, open to every user so that the host can run under another id.
+// A temporary home folder, open to every user so that the host can run under another id. Where
+// the profile cannot be chosen through the environment, it is this test's own profile, fresh for
+// the test, whose state folder goes with the object.
 class TempHome {
  public:
-  TempHome() : folder_("quarn-home"), path_(folder_.path().string()) {}
+  TempHome() : variable_(platform::profile_variable()) {
+    if (variable_.empty()) {
+      path_ = platform::profile_folder().value_or(".");
+      std::error_code ignored;
+      fs::remove_all(platform::file_path(state_dir()), ignored);
+    } else {
+      folder_.emplace("quarn-home");
+      path_ = folder_->path().string();
+    }
+  }
+  TempHome(const TempHome&) = delete;
+  TempHome& operator=(const TempHome&) = delete;
+  ~TempHome() {
+    if (folder_) return;
+    std::error_code ignored;
+    fs::remove_all(platform::file_path(state_dir()), ignored);
+  }
   const std::string& path() const { return path_; }
   std::string state_dir() const { return path_ + "/.quarn"; }
 
   // Writes `name` in the state folder (relative to `under`, the home by default).
   void write_state(const std::string& name, const std::string& bytes,
                    const std::string& under = "") const {
-    folder_.write((under.empty() ? "" : under + "/") + ".quarn/" + name, bytes);
+    const fs::path file =
+        platform::file_path(path_ + "/" + (under.empty() ? "" : under + "/") + ".quarn/" + name);
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   }
 
   HostOptions options() const {
     HostOptions options;
-    options.env_set["HOME"] = path_;
+    if (!variable_.empty()) options.env_set[variable_] = path_;
     options.timeout_ms = 10000;
     return options;
   }
 
  private:
-  TempFolder folder_;
+  std::string variable_;
+  std::optional<TempFolder> folder_;
   std::string path_;
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "platform/files.h"
 #include "platform/test_os.h"
 #include "testing/host_process.h"
 #include "testing/temp_folder.h"
@@ -33,6 +34,13 @@ const std::string kEmptyEntries = R"({"data":{"entries":[]},"ok":true})";
 
 std::string error_reply(const std::string& text) {
   return R"({"error":")" + text + R"(","ok":false})";
+}
+
+// The read error of a folder given as the vault: the system's text for its code, in the frame.
+std::string folder_read_error() {
+  const int code = platform::folder_read_error_code();
+  return error_reply("Erreur de lecture : " + platform::error_description(code) + " (os error " +
+                     std::to_string(code) + ")");
 }
 
 // Master passwords with what a request's JSON escapes and what a C string would cut short.
@@ -397,7 +405,7 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
       {dir + std::string(1, '\0'), kNotFound},
       {std::string(1, '\0'), kNotFound},
       {empty + "/inner", kNotFound},
-      {dir, error_reply("Erreur de lecture : Is a directory (os error 21)")},
+      {dir, folder_read_error()},
       {empty, kInvalidVault},
       {write_file("magic-only.qv", Bytes{'Q', 'U', 2}), kInvalidVault},
       {write_file("cut-v1.qv", cut_v1), kInvalidVault},
@@ -412,7 +420,7 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
 TEST_F(UnlockBlackBox, ASocketExistsButCannotBeOpened) {
   const std::string path = path_of("socket.qv");
   const auto socket = platform::SocketFile::bind(path);
-  ASSERT_TRUE(socket.has_value());
+  if (!socket) GTEST_SKIP() << "this system has no socket files";
   EXPECT_EQ(unlock(path, "pw"),
             error_reply("Erreur de lecture : No such device or address (os error 6)"));
 }
@@ -420,6 +428,9 @@ TEST_F(UnlockBlackBox, ASocketExistsButCannotBeOpened) {
 TEST_F(UnlockBlackBox, AnUnreadableFileIsAReadError) {
   // Root reads any file, so as root the host runs as an unprivileged user for this case (the
   // temporary folder lets every user reach the file).
+  if (!platform::permissions_can_deny_reading()) {
+    GTEST_SKIP() << "file permissions here cannot keep the owner from reading";
+  }
   HostOptions options;
   if (platform::is_superuser()) options.run_as_uid = 65534;
   const std::string path = write_file("unreadable.qv", Bytes(64, 0));
@@ -434,8 +445,7 @@ TEST_F(UnlockBlackBox, ARelativePathIsResolvedInTheHostsWorkingFolder) {
   HostOptions options;
   options.working_dir = path_of("");
   EXPECT_EQ(unlock("relative-empty.qv", "pw", options), kInvalidVault);
-  EXPECT_EQ(unlock("./relative-folder", "pw", options),
-            error_reply("Erreur de lecture : Is a directory (os error 21)"));
+  EXPECT_EQ(unlock("./relative-folder", "pw", options), folder_read_error());
   options.working_dir = "/";
   EXPECT_EQ(unlock("relative-empty.qv", "pw", options), kNotFound);
 }

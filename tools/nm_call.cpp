@@ -8,19 +8,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
-#include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/native_message.h"
+#include "platform/arguments.h"
 #include "platform/child_process.h"
 #include "platform/executable.h"
+#include "platform/stdio.h"
 
 namespace {
 
 std::string default_host_path() {
-  const std::filesystem::path self = quarn::platform::executable_path();
-  return (self.has_parent_path() ? self.parent_path() : ".") / "quarn-host";
+  const std::filesystem::path self = quarn::platform::file_path(quarn::platform::executable_path());
+  return quarn::platform::path_text((self.has_parent_path() ? self.parent_path() : ".") /
+                                    quarn::platform::program_file_name("quarn-host"));
 }
 
 void print_hex(const char* label, const std::string& bytes) {
@@ -39,10 +41,11 @@ int main(int argc, char** argv) {
   bool hex = false;
   std::string body;
   bool have_body = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--host" && i + 1 < argc) {
-      host = argv[++i];
+  const std::vector<std::string> args = quarn::platform::program_arguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--host" && i + 1 < args.size()) {
+      host = args[++i];
     } else if (arg == "--hex") {
       hex = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
       have_body = true;
     }
   }
-  if (!have_body) body.assign(std::istreambuf_iterator<char>(std::cin), {});
+  if (!have_body) body = quarn::platform::read_standard_input();
 
   const std::string request = quarn::frame_native_message(body);
   quarn::platform::ChildOptions options;

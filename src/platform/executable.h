@@ -3,11 +3,15 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quarn::platform {
 
 // The absolute path of the running program; empty when the system cannot tell.
 std::string executable_path();
+
+// The file name of the program called `name`: "name.exe" on Windows, `name` elsewhere.
+std::string program_file_name(std::string_view name);
 
 // True when `path` names a regular file that the current user may run.
 bool is_executable_file(const std::string& path);

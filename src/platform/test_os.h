@@ -8,6 +8,18 @@
 
 namespace quarn::platform {
 
+// The environment variable through which a test gives a child process a profile folder of its
+// own (HOME on POSIX). Empty when the system's profile lookup reads no variable (Windows): the
+// child then shares this process's profile, which the test runner makes fresh for each test.
+std::string profile_variable();
+
+// The error code of a whole-file read of a folder (EISDIR; on Windows the open is refused).
+int folder_read_error_code();
+
+// True when file permissions can keep the owner from reading a file (not on Windows, where they
+// only make it read-only).
+bool permissions_can_deny_reading();
+
 // True when this process may act as any user (root).
 bool is_superuser();
 

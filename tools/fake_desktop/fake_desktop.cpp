@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <utility>
 
 #include "json/serialize.h"
 #include "json/value.h"
+#include "platform/arguments.h"
 
 namespace quarn::fake_desktop {
 namespace {
@@ -109,15 +111,20 @@ bool write_session_file(const std::string& dir, std::uint16_t port, std::string_
   session["port"] = port;
   session["token"] = std::string(token);
   const std::string text = json::to_compact_json(session);
-  std::error_code ignored;
-  std::filesystem::create_directories(dir, ignored);
-  const std::string path = dir + "/session.json";
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written) return false;
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  std::error_code error;
+  const std::filesystem::path folder = platform::file_path(dir);
+  std::filesystem::create_directories(folder, error);
+  const std::filesystem::path path = folder / "session.json";
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!file.flush()) return false;
+  }
+  // Replaces an older file in one step, on every system.
+  std::filesystem::rename(temporary, path, error);
+  return !error;
 }
 
 }  // namespace quarn::fake_desktop

@@ -14,10 +14,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fake_desktop/fake_desktop.h"
 #include "json/parse.h"
 #include "json/serialize.h"
+#include "platform/arguments.h"
 
 namespace {
 
@@ -78,21 +80,22 @@ int main(int argc, char** argv) {
   Behaviour behaviour = Behaviour::kAnswer;
   std::optional<std::string> fixed_answer;
   long count = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
+  const std::vector<std::string> args = quarn::platform::program_arguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool has_value = i + 1 < args.size();
     if (arg == "--state-dir" && has_value) {
-      state_dir = argv[++i];
+      state_dir = args[++i];
     } else if (arg == "--token" && has_value) {
-      token = argv[++i];
+      token = args[++i];
     } else if (arg == "--behaviour" && has_value) {
-      const auto named = quarn::fake_desktop::behaviour_from_name(argv[++i]);
+      const auto named = quarn::fake_desktop::behaviour_from_name(args[++i]);
       if (!named) return usage();
       behaviour = *named;
     } else if (arg == "--answer" && has_value) {
-      fixed_answer = argv[++i];
+      fixed_answer = args[++i];
     } else if (arg == "--count" && has_value) {
-      count = std::strtol(argv[++i], nullptr, 10);
+      count = std::strtol(args[++i].c_str(), nullptr, 10);
     } else {
       return usage();
     }
@@ -100,13 +103,13 @@ int main(int argc, char** argv) {
   if (state_dir.empty()) return usage();
 
   std::error_code ignored;
-  std::filesystem::create_directories(state_dir, ignored);
+  std::filesystem::create_directories(quarn::platform::file_path(state_dir), ignored);
   auto listener = quarn::fake_desktop::Listener::open();
   if (!listener) {
     std::perror("fake-desktop: listen");
     return 1;
   }
-  const std::filesystem::path session_path = std::filesystem::path(state_dir) / "session.json";
+  const std::filesystem::path session_path = quarn::platform::file_path(state_dir) / "session.json";
   std::signal(SIGINT, request_stop);
   std::signal(SIGTERM, request_stop);
   if (!quarn::fake_desktop::write_session_file(state_dir, listener->port(), token)) {

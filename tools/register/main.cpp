@@ -3,10 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/arguments.h"
 #include "registration.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = quarn::platform::program_arguments(argc, argv);
   quarn::reg::Options options;
   quarn::reg::Outcome outcome = quarn::reg::parse_arguments(args, options);
   const bool parsed = outcome.lines.empty() && outcome.exit_status == 0;

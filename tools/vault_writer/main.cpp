@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/arguments.h"
+#include "platform/stdio.h"
 #include "vault_writer/entries_json.h"
 #include "vault_writer/payload.h"
 #include "vault_writer/vault_writer.h"
@@ -32,9 +34,9 @@ int usage_error(const std::string& why) {
 
 std::optional<std::string> read_text(const std::string& path) {
   if (path == "-") {
-    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return quarn::platform::read_standard_input();
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(quarn::platform::file_path(path), std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -48,14 +50,15 @@ int main(int argc, char** argv) {
   std::optional<std::string> entries_path;
   std::optional<std::size_t> count;
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  const std::vector<std::string> args = quarn::platform::program_arguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
     }
-    if (i + 1 >= argc) return usage_error("missing value after " + arg);
-    const std::string value = argv[++i];
+    if (i + 1 >= args.size()) return usage_error("missing value after " + arg);
+    const std::string& value = args[++i];
     if (arg == "--version") {
       if (value != "1" && value != "2") return usage_error("--version must be 1 or 2");
       version = value == "1" ? 1 : 2;
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
   const std::vector<std::uint8_t> file = *version == 1
                                              ? serialize_v1(seal_v1(*password, payload).fields)
                                              : serialize_v2(seal_v2(*password, payload).fields);
-  std::ofstream out(*out_path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(quarn::platform::file_path(*out_path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   out.close();
   if (!out) {

@@ -16,6 +16,8 @@ std::string executable_path() {
   return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
 }
 
+std::string program_file_name(std::string_view name) { return std::string(name); }
+
 bool is_executable_file(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&

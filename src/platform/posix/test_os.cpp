@@ -9,11 +9,18 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include <utility>
 
 namespace quarn::platform {
+
+std::string profile_variable() { return "HOME"; }
+
+int folder_read_error_code() { return EISDIR; }
+
+bool permissions_can_deny_reading() { return true; }
 
 bool is_superuser() { return ::geteuid() == 0; }
 

@@ -1,0 +1,29 @@
+// Arguments and paths on Windows: main's argv is in the ANSI code page, so the arguments come
+// from the wide command line; paths are UTF-16 underneath.
+#include "platform/arguments.h"
+
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
+#include "platform/windows/utf16.h"
+
+namespace quarn::platform {
+
+std::vector<std::string> program_arguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide != nullptr && i < count; ++i) args.push_back(to_utf8(wide[i]));
+  if (wide != nullptr) LocalFree(wide);
+  return args;
+}
+
+std::filesystem::path file_path(std::string_view utf8) {
+  return std::filesystem::path(to_utf16(utf8).value_or(std::wstring()));
+}
+
+std::string path_text(const std::filesystem::path& path) { return to_utf8(path.native()); }
+
+}  // namespace quarn::platform

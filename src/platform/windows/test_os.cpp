@@ -1,0 +1,59 @@
+// What tests ask of Windows. There are no user ids, socket files or core-file patterns here: the
+// tests that need them skip.
+#include "platform/test_os.h"
+
+#include <psapi.h>
+#include <windows.h>
+
+#include <utility>
+
+namespace quarn::platform {
+
+std::string profile_variable() { return std::string(); }
+
+int folder_read_error_code() { return ERROR_ACCESS_DENIED; }
+
+bool permissions_can_deny_reading() { return false; }
+
+bool is_superuser() { return false; }
+
+std::optional<Account> find_account(const std::string&) { return std::nullopt; }
+
+std::optional<int> unknown_user_id() { return std::nullopt; }
+
+std::optional<int> process_table_owner(int) { return std::nullopt; }
+
+std::optional<std::size_t> resident_memory(int pid) {
+  const HANDLE process =
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return std::nullopt;
+  PROCESS_MEMORY_COUNTERS counters{};
+  const BOOL ok = K32GetProcessMemoryInfo(process, &counters, sizeof counters);
+  CloseHandle(process);
+  if (!ok) return std::nullopt;
+  return static_cast<std::size_t>(counters.WorkingSetSize);
+}
+
+void crash_process(int pid) {
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return;
+  TerminateProcess(process, static_cast<UINT>(EXCEPTION_ACCESS_VIOLATION));
+  CloseHandle(process);
+}
+
+std::optional<std::string> core_file_name_pattern() { return std::nullopt; }
+
+std::optional<SocketFile> SocketFile::bind(const std::string&) { return std::nullopt; }
+
+SocketFile::SocketFile(SocketFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+SocketFile::~SocketFile() = default;
+
+ReservedAddressSpace::ReservedAddressSpace(std::size_t size)
+    : data_(VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)), size_(size) {}
+
+ReservedAddressSpace::~ReservedAddressSpace() {
+  if (data_ != nullptr) VirtualFree(data_, 0, MEM_RELEASE);
+}
+
+}  // namespace quarn::platform
