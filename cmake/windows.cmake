@@ -27,6 +27,3 @@ set(QUARN_ARGON2_DIR "${CMAKE_SOURCE_DIR}/node_modules/argon2/argon2" CACHE PATH
 # that they stay valid in whatever folder a test runs.
 set(QUARN_NATIVE_PREFIX "Z:")
 
-# Each test under Wine gets a fresh profile folder of its own (see cmake/wine-run), since the
-# profile lookup there reads no environment variable that a test could point elsewhere.
-set(QUARN_TEST_PROPERTIES ENVIRONMENT QUARN_WINE_OWN_PROFILE=1)

@@ -38,8 +38,8 @@ std::string query_line(const std::string& json_token) {
 }
 
 // A temporary home folder, open to every user so that the host can run under another id. Where
-// the profile cannot be chosen through the environment, it is this test's own profile, fresh for
-// the test, whose state folder goes with the object.
+// the profile cannot be chosen through the environment, it is this process's own profile, whose
+// state folder is emptied first and goes with the object (the tests take turns at it).
 class TempHome {
  public:
   TempHome() : variable_(platform::profile_variable()) {

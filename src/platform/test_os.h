@@ -10,7 +10,7 @@ namespace quarn::platform {
 
 // The environment variable through which a test gives a child process a profile folder of its
 // own (HOME on POSIX). Empty when the system's profile lookup reads no variable (Windows): the
-// child then shares this process's profile, which the test runner makes fresh for each test.
+// child then shares this process's profile, and the tests that use it take turns.
 std::string profile_variable();
 
 // The error code of a whole-file read of a folder (EISDIR; on Windows the open is refused).

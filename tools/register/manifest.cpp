@@ -7,6 +7,8 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "locations.h"
+#include "platform/arguments.h"
 #include "platform/executable.h"
 
 namespace quarn::reg {
@@ -56,7 +58,7 @@ std::string manifest_text(Family family, const std::string& name, const std::str
 std::vector<std::string> manifest_problems(Family family, const std::string& path,
                                            const std::string& name,
                                            const std::vector<std::string>& expected_ids) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::file_path(path), std::ios::binary);
   if (!in) return {"cannot be read"};
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto manifest = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
@@ -74,11 +76,15 @@ std::vector<std::string> manifest_problems(Family family, const std::string& pat
   if (string_member("description").empty()) problems.push_back("has no \"description\"");
   if (string_member("type") != "stdio") problems.push_back("\"type\" is not \"stdio\"");
 
-  const std::string host = string_member("path");
+  std::string host = string_member("path");
+  // Where the browsers take a relative "path" from the manifest's own folder, so does the check.
+  if (kRelativeHostPathAllowed && !host.empty() && !is_absolute_path(host)) {
+    host = platform::path_text(platform::file_path(path).parent_path() / platform::file_path(host));
+  }
   std::error_code ignored;
-  if (host.empty() || host.front() != '/') {
+  if (!is_absolute_path(host)) {
     problems.push_back("\"path\" is not an absolute path: \"" + host + "\"");
-  } else if (!std::filesystem::exists(host, ignored)) {
+  } else if (!std::filesystem::exists(platform::file_path(host), ignored)) {
     problems.push_back("host " + host + " does not exist");
   } else if (!platform::is_executable_file(host)) {
     problems.push_back("host " + host + " is not an executable file");

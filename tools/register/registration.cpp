@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "browsers.h"
+#include "locations.h"
+#include "platform/arguments.h"
 #include "platform/executable.h"
 
 namespace quarn::reg {
@@ -36,26 +38,31 @@ struct Target {
   std::string label;
   Family family;
   std::string dir;
+  std::string registry_key;  // Windows: the key whose default value names the manifest
 };
 
 bool exists(const std::string& path) {
   std::error_code ignored;
-  return fs::exists(path, ignored);
+  return fs::exists(platform::file_path(path), ignored);
 }
 
-std::string home() {
-  const char* h = std::getenv("HOME");
-  return h && *h == '/' ? h : "";
+// `relative` in `folder`, with the system's separator.
+std::string in_folder(const std::string& folder, const std::string& relative) {
+  return platform::path_text(
+      (platform::file_path(folder) / platform::file_path(relative)).make_preferred());
 }
+
+std::string home() { return user_base(); }
 
 // The host beside this tool: in the build tree, or at its installed place.
 std::string default_host_path() {
-  const fs::path dir = fs::path(platform::executable_path()).parent_path();
-  for (const fs::path& candidate : {dir / "quarn-host", dir / "../libexec/quarn/quarn-host"}) {
+  const fs::path dir = platform::file_path(platform::executable_path()).parent_path();
+  const std::string host = platform::program_file_name("quarn-host");
+  for (const fs::path& candidate : {dir / host, dir / "../libexec/quarn" / host}) {
     std::error_code error;
-    if (!platform::is_executable_file(candidate.string())) continue;
-    const fs::path resolved = fs::canonical(candidate, error);
-    if (!error) return resolved.string();
+    if (!platform::is_executable_file(platform::path_text(candidate))) continue;
+    fs::path resolved = fs::canonical(candidate, error);
+    if (!error) return platform::path_text(resolved.make_preferred());
   }
   return "";
 }
@@ -68,13 +75,13 @@ const Browser* find_browser(const std::string& id) {
 }
 
 std::string manifest_path(const Target& t, const Options& o) {
-  return t.dir + "/" + o.name + ".json";
+  return in_folder(t.dir, o.name + ".json");
 }
 
 // Sandboxed copies of a browser, which cannot start a host outside their sandbox.
 void report_sandboxed(const Browser& b, Outcome& out) {
   for (const auto& dir : b.sandboxed_dirs) {
-    if (home().empty() || !exists(home() + "/" + dir)) continue;
+    if (home().empty() || !exists(in_folder(home(), dir))) continue;
     const char* kind = dir.rfind("snap/", 0) == 0 ? "Snap" : "Flatpak";
     out.lines.push_back(b.display_name + ": " + kind + " package found (~/" + dir +
                         "). A sandboxed browser cannot start programs outside its sandbox, so no "
@@ -86,15 +93,19 @@ void report_sandboxed(const Browser& b, Outcome& out) {
 // The manifest folders the command acts on; an empty list means the outcome says why.
 std::vector<Target> select_targets(const Options& o, Outcome& out) {
   std::vector<Target> targets;
-  if (!o.user_data_dir.empty()) {
-    targets.push_back({"Chromium profile " + o.user_data_dir, Family::kChromium,
-                       o.user_data_dir + "/NativeMessagingHosts"});
-    return targets;
-  }
   const auto failure = [&out](const std::string& message) {
     out.lines.push_back("error: " + message);
     out.exit_status = 1;
     return std::vector<Target>();
+  };
+  if (!o.user_data_dir.empty()) {
+    if (const auto refusal = user_data_dir_refusal()) return failure(*refusal);
+    targets.push_back({"Chromium profile " + o.user_data_dir, Family::kChromium,
+                       in_folder(o.user_data_dir, "NativeMessagingHosts"), ""});
+    return targets;
+  }
+  const auto key_of = [&o](const Browser& b) {
+    return b.registry_key.empty() ? std::string() : b.registry_key + "\\" + o.name;
   };
   std::vector<const Browser*> chosen;
   const bool all = o.browsers.empty() ||
@@ -104,9 +115,10 @@ std::vector<Target> select_targets(const Options& o, Outcome& out) {
     if (!all && !named) continue;
     if (o.browsers.empty()) {
       // Only browsers this user has, or whose manifest is already there.
-      const std::string dir = o.system ? b.system_dir : home() + "/" + b.user_dir;
-      bool present = (!home().empty() && exists(home() + "/" + b.config_dir)) ||
-                     exists(dir + "/" + o.name + ".json");
+      const std::string dir = o.system ? b.system_dir : in_folder(home(), b.user_dir);
+      bool present = (!home().empty() && exists(in_folder(home(), b.config_dir))) ||
+                     exists(in_folder(dir, o.name + ".json")) ||
+                     registered_manifest(key_of(b), o.system).has_value();
       for (const auto& bin : b.binaries) present = present || platform::is_on_path(bin);
       if (!present) {
         report_sandboxed(b, out);
@@ -122,13 +134,13 @@ std::vector<Target> select_targets(const Options& o, Outcome& out) {
     report_sandboxed(*b, out);
     if (o.system) {
       if (b->system_dir.empty()) {
-        out.lines.push_back(b->display_name + ": no system-wide manifest folder on Linux; skipped");
+        out.lines.push_back(b->display_name + ": no system-wide manifest folder here; skipped");
         continue;
       }
-      targets.push_back({b->display_name, b->family, b->system_dir});
+      targets.push_back({b->display_name, b->family, b->system_dir, key_of(*b)});
     } else {
-      if (home().empty()) return failure("HOME is not set to an absolute path");
-      targets.push_back({b->display_name, b->family, home() + "/" + b->user_dir});
+      if (home().empty()) return failure(kNoUserBase);
+      targets.push_back({b->display_name, b->family, in_folder(home(), b->user_dir), key_of(*b)});
     }
   }
   if (targets.empty()) return failure("no supported browser found; name one with --browser");
@@ -140,24 +152,24 @@ std::string write_manifest(const Target& t, const Options& o, const std::vector<
   const std::string path = manifest_path(t, o);
   const std::string temporary = path + ".tmp";
   std::error_code error;
-  fs::create_directories(t.dir, error);
+  fs::create_directories(platform::file_path(t.dir), error);
   if (error) return "cannot create " + t.dir + ": " + error.message();
   {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream file(platform::file_path(temporary), std::ios::binary | std::ios::trunc);
     file << manifest_text(t.family, o.name, o.host_path, ids);
     if (!file.flush()) return "cannot write " + temporary;
   }
-  fs::permissions(temporary,
+  fs::permissions(platform::file_path(temporary),
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                       fs::perms::others_read,
                   error);
-  fs::rename(temporary, path, error);
+  fs::rename(platform::file_path(temporary), platform::file_path(path), error);
   if (error) return "cannot write " + path + ": " + error.message();
-  return "";
+  return register_manifest(t.registry_key, o.system, path);
 }
 
 Outcome install(const Options& o, const std::vector<Target>& targets, Outcome out) {
-  if (o.host_path.empty() || o.host_path.front() != '/') {
+  if (!is_absolute_path(o.host_path)) {
     out.lines.push_back(
         "error: the host executable was not found; give its absolute path with --host-path");
     out.exit_status = 1;
@@ -179,6 +191,9 @@ Outcome install(const Options& o, const std::vector<Target>& targets, Outcome ou
     }
     const std::string path = manifest_path(t, o);
     out.lines.push_back(t.label + ": installed " + path);
+    if (!t.registry_key.empty()) {
+      out.lines.push_back("  registered in " + registration_label(t.registry_key, o.system));
+    }
     for (const auto& p : manifest_problems(t.family, path, o.name, ids)) {
       out.lines.push_back("  warning: " + p);
     }
@@ -189,8 +204,16 @@ Outcome install(const Options& o, const std::vector<Target>& targets, Outcome ou
 Outcome uninstall(const Options& o, const std::vector<Target>& targets, Outcome out) {
   for (const auto& t : targets) {
     const std::string path = manifest_path(t, o);
+    std::string problem;
+    if (unregister_manifest(t.registry_key, o.system, problem)) {
+      out.lines.push_back(t.label + ": removed " + registration_label(t.registry_key, o.system));
+    }
+    if (!problem.empty()) {
+      out.lines.push_back(t.label + ": " + problem);
+      out.exit_status = 1;
+    }
     std::error_code error;
-    if (fs::remove(path, error)) {
+    if (fs::remove(platform::file_path(path), error)) {
       out.lines.push_back(t.label + ": removed " + path);
     } else if (!error) {
       out.lines.push_back(t.label + ": not installed");
@@ -204,7 +227,24 @@ Outcome uninstall(const Options& o, const std::vector<Target>& targets, Outcome 
 
 Outcome status_of(const Options& o, const std::vector<Target>& targets, Outcome out) {
   for (const auto& t : targets) {
-    const std::string path = manifest_path(t, o);
+    // Where a registry names the manifest, the browser reads the one it names.
+    std::string path = manifest_path(t, o);
+    if (!t.registry_key.empty()) {
+      const auto registered = registered_manifest(t.registry_key, o.system);
+      if (!registered) {
+        out.lines.push_back(t.label + ": not installed (" +
+                            registration_label(t.registry_key, o.system) + ")");
+        continue;
+      }
+      path = *registered;
+    }
+    if (!exists(path) && !t.registry_key.empty()) {
+      out.exit_status = 1;
+      out.lines.push_back(t.label + ": broken (" + registration_label(t.registry_key, o.system) +
+                          ")");
+      out.lines.push_back("  names " + path + ", which does not exist");
+      continue;
+    }
     if (!exists(path)) {
       out.lines.push_back(t.label + ": not installed (" + path + ")");
       continue;
@@ -274,10 +314,10 @@ Outcome parse_arguments(const std::vector<std::string>& args, Options& o) {
   }
   if (o.host_path.empty()) {
     o.host_path = default_host_path();
-  } else if (o.host_path.front() != '/') {
+  } else if (!is_absolute_path(o.host_path)) {
     std::error_code error;
-    const fs::path resolved = fs::canonical(o.host_path, error);
-    if (!error) o.host_path = resolved.string();
+    fs::path resolved = fs::canonical(platform::file_path(o.host_path), error);
+    if (!error) o.host_path = platform::path_text(resolved.make_preferred());
   }
   return Outcome{};
 }

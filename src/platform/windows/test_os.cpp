@@ -2,8 +2,10 @@
 // tests that need them skip.
 #include "platform/test_os.h"
 
-#include <psapi.h>
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include <utility>
 

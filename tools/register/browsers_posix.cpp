@@ -1,4 +1,4 @@
-// Manifest locations of the Chromium family and of Firefox on Linux.
+// Manifest locations of the Chromium family and of Firefox on Linux: folders the browsers read.
 #include "browsers.h"
 
 namespace quarn::reg {
@@ -12,7 +12,8 @@ const std::vector<Browser>& known_browsers() {
        "/etc/opt/chrome/native-messaging-hosts",
        ".config/google-chrome",
        {"google-chrome", "google-chrome-stable"},
-       {".var/app/com.google.Chrome"}},
+       {".var/app/com.google.Chrome"},
+       ""},
       {"chromium",
        "Chromium",
        Family::kChromium,
@@ -20,7 +21,8 @@ const std::vector<Browser>& known_browsers() {
        "/etc/chromium/native-messaging-hosts",
        ".config/chromium",
        {"chromium", "chromium-browser"},
-       {".var/app/org.chromium.Chromium", "snap/chromium"}},
+       {".var/app/org.chromium.Chromium", "snap/chromium"},
+       ""},
       {"brave",
        "Brave",
        Family::kChromium,
@@ -28,7 +30,8 @@ const std::vector<Browser>& known_browsers() {
        "",
        ".config/BraveSoftware/Brave-Browser",
        {"brave-browser", "brave"},
-       {".var/app/com.brave.Browser", "snap/brave"}},
+       {".var/app/com.brave.Browser", "snap/brave"},
+       ""},
       {"vivaldi",
        "Vivaldi",
        Family::kChromium,
@@ -36,7 +39,8 @@ const std::vector<Browser>& known_browsers() {
        "",
        ".config/vivaldi",
        {"vivaldi", "vivaldi-stable"},
-       {".var/app/com.vivaldi.Vivaldi"}},
+       {".var/app/com.vivaldi.Vivaldi"},
+       ""},
       {"edge",
        "Microsoft Edge",
        Family::kChromium,
@@ -44,7 +48,8 @@ const std::vector<Browser>& known_browsers() {
        "/etc/opt/edge/native-messaging-hosts",
        ".config/microsoft-edge",
        {"microsoft-edge", "microsoft-edge-stable"},
-       {".var/app/com.microsoft.Edge"}},
+       {".var/app/com.microsoft.Edge"},
+       ""},
       {"firefox",
        "Firefox",
        Family::kFirefox,
@@ -52,7 +57,8 @@ const std::vector<Browser>& known_browsers() {
        "/usr/lib/mozilla/native-messaging-hosts",
        ".mozilla",
        {"firefox", "firefox-esr"},
-       {".var/app/org.mozilla.firefox", "snap/firefox"}},
+       {".var/app/org.mozilla.firefox", "snap/firefox"},
+       ""},
       {"librewolf",
        "LibreWolf",
        Family::kFirefox,
@@ -60,7 +66,8 @@ const std::vector<Browser>& known_browsers() {
        "",
        ".librewolf",
        {"librewolf"},
-       {".var/app/io.gitlab.librewolf-community"}},
+       {".var/app/io.gitlab.librewolf-community"},
+       ""},
   };
   return browsers;
 }
