@@ -167,6 +167,13 @@ TEST_F(UnlockBlackBox, BothVersionsReturnEveryMemberOfEveryEntry) {
   EXPECT_EQ(unlock(v2, kV2Password), kRichReply);
 }
 
+TEST_F(UnlockBlackBox, AVaultTheDesktopApplicationHoldsOpenStillUnlocks) {
+  const std::string v2 = write_file("held-v2.qv", vault_writer::serialize_v2(rich_v2().fields));
+  const auto held = platform::FileHeldOpen::open(v2);
+  ASSERT_TRUE(held.has_value());
+  EXPECT_EQ(unlock(v2, kV2Password), kRichReply);
+}
+
 TEST_F(UnlockBlackBox, BytesAfterTheLastFieldChangeNothing) {
   const std::string v1 = write_file(
       "trailing-v1.qv", with_trailing_bytes(vault_writer::serialize_v1(rich_v1().fields)));

@@ -48,6 +48,24 @@ void crash_process(int pid);
 // in the crashing process's working folder (no pipe, no folder); nothing otherwise.
 std::optional<std::string> core_file_name_pattern();
 
+// A file held open for reading and writing, as the desktop application holds the vault it has
+// open: it shares reading and writing with others, but not deleting (the Windows share mode; on
+// POSIX every open file is shared). Closed when the object goes.
+class FileHeldOpen {
+ public:
+  // Nothing when the file cannot be opened.
+  static std::optional<FileHeldOpen> open(const std::string& path);
+  FileHeldOpen(FileHeldOpen&& other) noexcept;
+  FileHeldOpen& operator=(FileHeldOpen&&) = delete;
+  FileHeldOpen(const FileHeldOpen&) = delete;
+  FileHeldOpen& operator=(const FileHeldOpen&) = delete;
+  ~FileHeldOpen();
+
+ private:
+  explicit FileHeldOpen(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;
+};
+
 // A socket bound at a path in the file system: the path exists but cannot be opened as a file.
 // Removed from the system's view (closed) when the object goes; the path itself stays.
 class SocketFile {

@@ -1,6 +1,7 @@
 // Accounts, socket files and reserved address space over the POSIX interfaces.
 #include "platform/test_os.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -61,6 +62,19 @@ std::optional<std::string> core_file_name_pattern() {
   if (!std::getline(in, pattern) || pattern.empty()) return std::nullopt;
   if (pattern.front() == '|' || pattern.find('/') != std::string::npos) return std::nullopt;
   return pattern;
+}
+
+std::optional<FileHeldOpen> FileHeldOpen::open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  return FileHeldOpen(fd);
+}
+
+FileHeldOpen::FileHeldOpen(FileHeldOpen&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)) {}
+
+FileHeldOpen::~FileHeldOpen() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 std::optional<SocketFile> SocketFile::bind(const std::string& path) {

@@ -9,6 +9,8 @@
 
 #include <utility>
 
+#include "platform/windows/utf16.h"
+
 namespace quarn::platform {
 
 std::string profile_variable() { return std::string(); }
@@ -44,6 +46,23 @@ void crash_process(int pid) {
 }
 
 std::optional<std::string> core_file_name_pattern() { return std::nullopt; }
+
+std::optional<FileHeldOpen> FileHeldOpen::open(const std::string& path) {
+  const auto wide = to_utf16(path);
+  if (!wide) return std::nullopt;
+  const HANDLE file =
+      CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  return FileHeldOpen(reinterpret_cast<std::intptr_t>(file));
+}
+
+FileHeldOpen::FileHeldOpen(FileHeldOpen&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)) {}
+
+FileHeldOpen::~FileHeldOpen() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
 
 std::optional<SocketFile> SocketFile::bind(const std::string&) { return std::nullopt; }
 
