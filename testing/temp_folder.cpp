@@ -10,13 +10,12 @@ namespace quarn::testing {
 
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder(std::string_view prefix) : TempFolder(prefix, fs::temp_directory_path()) {}
-
-TempFolder::TempFolder(std::string_view prefix, const fs::path& parent) {
+TempFolder::TempFolder(std::string_view prefix) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = parent / (std::string(prefix) + "-" + std::to_string(random()));
+    const fs::path candidate =
+        fs::temp_directory_path() / (std::string(prefix) + "-" + std::to_string(random()));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       path_ = candidate;

@@ -14,8 +14,6 @@ class TempFolder {
   // A new folder under the system's temporary folder, its name starting with `prefix`; readable
   // and searchable by every user, so that a child process may run under another id.
   explicit TempFolder(std::string_view prefix = "quarn-test");
-  // The same in `parent` instead.
-  TempFolder(std::string_view prefix, const std::filesystem::path& parent);
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder();

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "platform/files.h"
 #include "platform/test_os.h"
 #include "testing/host_process.h"
 #include "testing/temp_folder.h"
@@ -36,11 +35,11 @@ std::string error_reply(const std::string& text) {
   return R"({"error":")" + text + R"(","ok":false})";
 }
 
-// The read error of a folder given as the vault: the system's text for its code, in the frame.
+// The read error of a folder given as the vault.
 std::string folder_read_error() {
-  const int code = platform::folder_read_error_code();
-  return error_reply("Erreur de lecture : " + platform::error_description(code) + " (os error " +
-                     std::to_string(code) + ")");
+  const platform::ExpectedError error = platform::folder_read_error();
+  return error_reply("Erreur de lecture : " + error.description + " (os error " +
+                     std::to_string(error.code) + ")");
 }
 
 // Master passwords with what a request's JSON escapes and what a C string would cut short.

@@ -15,7 +15,6 @@
 #include "platform/arguments.h"
 #include "platform/child_process.h"
 #include "platform/executable.h"
-#include "platform/stdio.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "base/result.h"
 
@@ -22,9 +21,6 @@ Result<Done, StreamError> read_stdin_exact(std::span<std::uint8_t> buffer);
 // Writes every byte to standard output, continuing after partial writes and retrying interrupted
 // ones. A write that accepts nothing fails. Without a usable standard output it succeeds.
 Result<Done, StreamError> write_stdout_all(std::span<const std::uint8_t> bytes);
-
-// Everything left on standard input, for the tools; stops at the first error.
-std::string read_standard_input();
 
 // A write to a closed pipe fails with EPIPE instead of ending the process.
 void ignore_broken_pipe();

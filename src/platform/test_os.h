@@ -13,8 +13,13 @@ namespace quarn::platform {
 // child then shares this process's profile, and the tests that use it take turns.
 std::string profile_variable();
 
-// The error code of a whole-file read of a folder (EISDIR; on Windows the open is refused).
-int folder_read_error_code();
+// What a whole-file read of a folder fails with: the system's description and code (on Windows
+// the open itself is refused, and the wording is the system's own).
+struct ExpectedError {
+  std::string description;
+  int code;
+};
+ExpectedError folder_read_error();
 
 // True when file permissions can keep the owner from reading a file (not on Windows, where they
 // only make it read-only).

@@ -52,8 +52,6 @@ std::string in_folder(const std::string& folder, const std::string& relative) {
       (platform::file_path(folder) / platform::file_path(relative)).make_preferred());
 }
 
-std::string home() { return user_base(); }
-
 // The host beside this tool: in the build tree, or at its installed place.
 std::string default_host_path() {
   const fs::path dir = platform::file_path(platform::executable_path()).parent_path();
@@ -81,7 +79,7 @@ std::string manifest_path(const Target& t, const Options& o) {
 // Sandboxed copies of a browser, which cannot start a host outside their sandbox.
 void report_sandboxed(const Browser& b, Outcome& out) {
   for (const auto& dir : b.sandboxed_dirs) {
-    if (home().empty() || !exists(in_folder(home(), dir))) continue;
+    if (user_base().empty() || !exists(in_folder(user_base(), dir))) continue;
     const char* kind = dir.rfind("snap/", 0) == 0 ? "Snap" : "Flatpak";
     out.lines.push_back(b.display_name + ": " + kind + " package found (~/" + dir +
                         "). A sandboxed browser cannot start programs outside its sandbox, so no "
@@ -115,8 +113,8 @@ std::vector<Target> select_targets(const Options& o, Outcome& out) {
     if (!all && !named) continue;
     if (o.browsers.empty()) {
       // Only browsers this user has, or whose manifest is already there.
-      const std::string dir = o.system ? b.system_dir : in_folder(home(), b.user_dir);
-      bool present = (!home().empty() && exists(in_folder(home(), b.config_dir))) ||
+      const std::string dir = o.system ? b.system_dir : in_folder(user_base(), b.user_dir);
+      bool present = (!user_base().empty() && exists(in_folder(user_base(), b.config_dir))) ||
                      exists(in_folder(dir, o.name + ".json")) ||
                      registered_manifest(key_of(b), o.system).has_value();
       for (const auto& bin : b.binaries) present = present || platform::is_on_path(bin);
@@ -139,8 +137,9 @@ std::vector<Target> select_targets(const Options& o, Outcome& out) {
       }
       targets.push_back({b->display_name, b->family, b->system_dir, key_of(*b)});
     } else {
-      if (home().empty()) return failure(kNoUserBase);
-      targets.push_back({b->display_name, b->family, in_folder(home(), b->user_dir), key_of(*b)});
+      if (user_base().empty()) return failure(kNoUserBase);
+      targets.push_back(
+          {b->display_name, b->family, in_folder(user_base(), b->user_dir), key_of(*b)});
     }
   }
   if (targets.empty()) return failure("no supported browser found; name one with --browser");

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/arguments.h"
-#include "platform/stdio.h"
 #include "vault_writer/entries_json.h"
 #include "vault_writer/payload.h"
 #include "vault_writer/vault_writer.h"

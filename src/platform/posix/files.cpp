@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
-#include <stdexcept>
+
+#include "platform/read_to_end.h"
 
 namespace quarn::platform {
 namespace {
@@ -34,32 +34,6 @@ class Descriptor {
   int fd_;
 };
 
-// Reads until end of file into `bytes`, whose capacity is the first guess of the size.
-Result<Done, OsError> read_to_end(int fd, Bytes& bytes) {
-  // Fill the spare capacity; when it is used up, a small probe read tells end of file from a file
-  // that grew, so an exactly-sized buffer is never doubled just to see the end.
-  std::uint8_t probe[8192];
-  for (;;) {
-    const std::size_t used = bytes.size();
-    const std::size_t spare = bytes.capacity() - used;
-    if (spare == 0) {
-      const ssize_t n = ::read(fd, probe, sizeof probe);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return fail(OsError{errno});
-      if (n == 0) return Done{};
-      bytes.insert(bytes.end(), probe, probe + n);
-      continue;
-    }
-    bytes.resize(bytes.capacity());
-    const ssize_t n = ::read(fd, bytes.data() + used, spare);
-    const int read_errno = errno;
-    bytes.resize(used + static_cast<std::size_t>(n > 0 ? n : 0));
-    if (n < 0 && read_errno == EINTR) continue;
-    if (n < 0) return fail(OsError{read_errno});
-    if (n == 0) return Done{};
-  }
-}
-
 }  // namespace
 
 Result<FileInfo, OsError> query_path(std::string_view path) {
@@ -75,17 +49,13 @@ Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_s
   if (!to_c_path(path, c_path)) return fail(OsError{ENOENT});
   Descriptor fd(::open(c_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return fail(OsError{errno});
-  Bytes bytes;
-  try {
-    if (expected_size > 0) bytes.reserve(static_cast<std::size_t>(expected_size));
-    auto read = read_to_end(fd.get(), bytes);
-    if (!read) return fail(read.error());
-  } catch (const std::bad_alloc&) {
-    return fail(OsError::no_memory());
-  } catch (const std::length_error&) {
-    return fail(OsError::no_memory());
-  }
-  return bytes;
+  return read_to_end(expected_size, [&fd](std::uint8_t* into, std::size_t max) {
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), into, max);
+      if (n >= 0) return Result<std::size_t, OsError>(static_cast<std::size_t>(n));
+      if (errno != EINTR) return Result<std::size_t, OsError>(fail(OsError{errno}));
+    }
+  });
 }
 
 std::string error_description(int code) {

@@ -41,17 +41,6 @@ Result<Done, StreamError> write_stdout_all(std::span<const std::uint8_t> bytes) 
   return Done{};
 }
 
-std::string read_standard_input() {
-  std::string all;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return all;
-    all.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
 void ignore_broken_pipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace quarn::platform

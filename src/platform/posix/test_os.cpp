@@ -19,7 +19,7 @@ namespace quarn::platform {
 
 std::string profile_variable() { return "HOME"; }
 
-int folder_read_error_code() { return EISDIR; }
+ExpectedError folder_read_error() { return {"Is a directory", EISDIR}; }
 
 bool permissions_can_deny_reading() { return true; }
 

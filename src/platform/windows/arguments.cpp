@@ -1,5 +1,6 @@
-// Arguments and paths on Windows: main's argv is in the ANSI code page, so the arguments come
-// from the wide command line; paths are UTF-16 underneath.
+// Arguments, input and paths on Windows: main's argv is in the ANSI code page, so the arguments
+// come from the wide command line; standard input is read raw, without text-mode translation;
+// paths are UTF-16 underneath.
 #include "platform/arguments.h"
 
 // clang-format off
@@ -18,6 +19,16 @@ std::vector<std::string> program_arguments(int, char**) {
   for (int i = 1; wide != nullptr && i < count; ++i) args.push_back(to_utf8(wide[i]));
   if (wide != nullptr) LocalFree(wide);
   return args;
+}
+
+std::string read_standard_input() {
+  std::string all;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) return all;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
+  return all;
 }
 
 std::filesystem::path file_path(std::string_view utf8) {

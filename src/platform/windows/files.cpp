@@ -4,9 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
 
+#include "platform/read_to_end.h"
 #include "platform/windows/utf16.h"
 
 namespace quarn::platform {
@@ -34,30 +33,6 @@ OsError not_found() { return OsError{ERROR_FILE_NOT_FOUND}; }
 // ReadFile takes a DWORD length.
 constexpr std::size_t kMaxRead = 1u << 30;
 
-// Reads until end of file into `bytes`, whose capacity is the first guess of the size; when it is
-// used up, a small probe read tells end of file from a file that grew.
-Result<Done, OsError> read_to_end(HANDLE file, Bytes& bytes) {
-  std::uint8_t probe[8192];
-  for (;;) {
-    const std::size_t used = bytes.size();
-    const std::size_t spare = bytes.capacity() - used;
-    DWORD got = 0;
-    if (spare == 0) {
-      if (!ReadFile(file, probe, sizeof probe, &got, nullptr)) return fail(last_error());
-      if (got == 0) return Done{};
-      bytes.insert(bytes.end(), probe, probe + got);
-      continue;
-    }
-    bytes.resize(bytes.capacity());
-    const BOOL ok = ReadFile(file, bytes.data() + used,
-                             static_cast<DWORD>(std::min(spare, kMaxRead)), &got, nullptr);
-    const OsError error = ok ? OsError{} : last_error();
-    bytes.resize(used + got);
-    if (!ok) return fail(error);
-    if (got == 0) return Done{};
-  }
-}
-
 }  // namespace
 
 Result<FileInfo, OsError> query_path(std::string_view path) {
@@ -78,17 +53,13 @@ Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_s
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return fail(last_error());
-  Bytes bytes;
-  try {
-    if (expected_size > 0) bytes.reserve(static_cast<std::size_t>(expected_size));
-    auto read = read_to_end(file.get(), bytes);
-    if (!read) return fail(read.error());
-  } catch (const std::bad_alloc&) {
-    return fail(OsError::no_memory());
-  } catch (const std::length_error&) {
-    return fail(OsError::no_memory());
-  }
-  return bytes;
+  return read_to_end(expected_size, [&file](std::uint8_t* into, std::size_t max) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), into, static_cast<DWORD>(std::min(max, kMaxRead)), &got, nullptr)) {
+      return Result<std::size_t, OsError>(fail(last_error()));
+    }
+    return Result<std::size_t, OsError>(std::size_t{got});
+  });
 }
 
 std::string error_description(int code) {

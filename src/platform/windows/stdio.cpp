@@ -57,16 +57,6 @@ Result<Done, StreamError> write_stdout_all(std::span<const std::uint8_t> bytes) 
   return Done{};
 }
 
-std::string read_standard_input() {
-  std::string all;
-  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  if (!usable(input)) return all;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
-  return all;
-}
-
 // A write to a pipe whose reader has gone fails with ERROR_NO_DATA; nothing ends the process.
 void ignore_broken_pipe() {}
 

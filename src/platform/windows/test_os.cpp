@@ -9,13 +9,17 @@
 
 #include <utility>
 
+#include "platform/files.h"
 #include "platform/windows/utf16.h"
 
 namespace quarn::platform {
 
 std::string profile_variable() { return std::string(); }
 
-int folder_read_error_code() { return ERROR_ACCESS_DENIED; }
+// "Access is denied." on Windows, "Access denied." under Wine: the wording is the system's.
+ExpectedError folder_read_error() {
+  return {error_description(ERROR_ACCESS_DENIED), ERROR_ACCESS_DENIED};
+}
 
 bool permissions_can_deny_reading() { return false; }
 
