@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/native_message.h"
 #include "platform/environment.h"
+#include "testing/temp_folder.h"
 
 namespace quarn::testing {
 
@@ -20,8 +24,33 @@ std::string unframe(std::string_view bytes) {
   return "<not one frame: " + std::to_string(bytes.size()) + " bytes>";
 }
 
+namespace {
+
+// The host for a run under another user id. The checkout, and the build in it, may lie in a
+// folder that no other user can enter (a home of mode 0700 or 0750), so such a run gets a copy in
+// a temporary folder open to every user, made once per test process and removed at its end.
+std::string host_for(const HostOptions& options) {
+  if (options.run_as_uid < 0) return host_path();
+  static const TempFolder folder("quarn-host-copy");
+  static const std::string copy = [] {
+    namespace fs = std::filesystem;
+    const fs::path to = folder.path() / fs::path(host_path()).filename();
+    std::error_code error;
+    fs::copy_file(host_path(), to, fs::copy_options::overwrite_existing, error);
+    EXPECT_FALSE(error) << "cannot copy the host: " << error.message();
+    fs::permissions(to,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    error);
+    return to.string();
+  }();
+  return copy;
+}
+
+}  // namespace
+
 HostRun run_host(std::string_view input, const HostOptions& options) {
-  return run_program(host_path(), input, options);
+  return run_program(host_for(options), input, options);
 }
 
 HostRun run_program(const std::string& path, std::string_view input, const HostOptions& options) {

@@ -12,9 +12,13 @@ constexpr int kNoSuchFile = ENOENT;
 
 class ScriptedConnection final : public LoopbackConnection {
  public:
-  ScriptedConnection(std::vector<ConnectionLog>& logs, std::size_t index, bool send_fails,
-                     const std::vector<ReceiveStep>& steps)
-      : logs_(logs), index_(index), send_fails_(send_fails), steps_(steps.begin(), steps.end()) {}
+  ScriptedConnection(std::vector<ConnectionLog>& logs, std::size_t index, bool other_user,
+                     bool send_fails, const std::vector<ReceiveStep>& steps)
+      : logs_(logs),
+        index_(index),
+        other_user_(other_user),
+        send_fails_(send_fails),
+        steps_(steps.begin(), steps.end()) {}
   ~ScriptedConnection() override { log().closed = true; }
 
   bool send_all(std::string_view bytes) override {
@@ -38,12 +42,15 @@ class ScriptedConnection final : public LoopbackConnection {
     return {Received::Kind::kData, n};
   }
 
+  bool peer_is_same_user() override { return !other_user_; }
+
  private:
   // By index: the list may grow while this connection lives.
   ConnectionLog& log() { return logs_[index_]; }
 
   std::vector<ConnectionLog>& logs_;
   std::size_t index_;
+  bool other_user_;
   bool send_fails_;
   std::deque<ReceiveStep> steps_;
 };
@@ -66,12 +73,12 @@ Result<FileInfo, OsError> ScriptedSystem::query_path(std::string_view path) {
   return FileInfo{found->second.size};
 }
 
-Result<Bytes, OsError> ScriptedSystem::read_file(std::string_view path,
-                                                 std::uint64_t expected_size) {
-  reads.push_back({std::string(path), expected_size});
+Result<Bytes, OsError> ScriptedSystem::read_file(std::string_view path, std::uint64_t max_size) {
+  reads.push_back({std::string(path), max_size});
   const auto found = files_.find(path);
   if (found == files_.end()) return fail(OsError{kNoSuchFile});
   if (found->second.read_error) return fail(*found->second.read_error);
+  if (found->second.bytes.size() > max_size) return fail(OsError::too_large());
   return found->second.bytes;
 }
 
@@ -93,7 +100,7 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> ScriptedSystem::conne
   log.limits = limits;
   connections.push_back(log);
   return std::unique_ptr<LoopbackConnection>(std::make_unique<ScriptedConnection>(
-      connections, connections.size() - 1, send_fails, receive_steps));
+      connections, connections.size() - 1, peer_is_other_user, send_fails, receive_steps));
 }
 
 }  // namespace quarn::testing

@@ -43,6 +43,7 @@ class ScriptedSystem final : public System {
 
   // How connect_loopback goes: an error, or a connection that answers `receive_steps` in order.
   std::optional<LoopbackError> connect_error;
+  bool peer_is_other_user = false;
   bool send_fails = false;
   std::vector<ReceiveStep> receive_steps;
 
@@ -50,7 +51,7 @@ class ScriptedSystem final : public System {
   std::vector<std::string> queried_paths;
   struct Read {
     std::string path;
-    std::uint64_t expected_size;
+    std::uint64_t max_size;
   };
   std::vector<Read> reads;
   std::vector<std::size_t> heap_requests;
@@ -58,7 +59,7 @@ class ScriptedSystem final : public System {
 
   // ---- System ----
   Result<FileInfo, OsError> query_path(std::string_view path) override;
-  Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) override;
+  Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size) override;
   // "scripted error N"
   std::string describe(const OsError& error) const override;
   std::optional<std::string> profile_folder() override { return profile; }

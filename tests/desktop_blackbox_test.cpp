@@ -86,7 +86,7 @@ class TempHome {
 
 // A connection of the test's own to a loopback port.
 std::unique_ptr<LoopbackConnection> connect_to(std::uint16_t port) {
-  auto connection = platform::connect_loopback(port, {1000, 1000, 1000});
+  auto connection = platform::connect_loopback(port, {1000, 1000, 1000, 5000});
   return connection ? std::move(connection).value() : nullptr;
 }
 
@@ -165,21 +165,39 @@ TEST(StateFolder, AccountHomeWhenHomeIsUnusable) {
 
 // ---- try_live_session ----
 
-// The fake application serving one connection on a thread, at a fresh port.
+// The fake application serving one connection on a thread, at a fresh port; with an `owner`, its
+// sockets belong to that user (root on Linux only: check `ok()`).
 class DesktopThread {
  public:
-  DesktopThread(Behaviour behaviour, std::string answer)
-      : listener_(fake_desktop::Listener::open()), answer_(std::move(answer)) {
+  DesktopThread(Behaviour behaviour, std::string answer, std::optional<int> owner = std::nullopt)
+      : answer_(std::move(answer)) {
+    const auto open = [this] {
+      if (auto opened = fake_desktop::Listener::open()) listener_.emplace(std::move(*opened));
+    };
+    if (!owner) {
+      open();
+    } else if (!platform::as_owner(*owner, open)) {
+      return;  // ok() says so
+    }
     if (!listener_) {
       ADD_FAILURE() << "no listener";
       return;
     }
-    thread_ = std::thread([this, behaviour] {
-      exchange_ = listener_->serve_one(behaviour, [this](auto) { return answer_; });
+    thread_ = std::thread([this, behaviour, owner] {
+      const auto serve = [&] {
+        exchange_ = listener_->serve_one(behaviour, [this](auto) { return answer_; });
+      };
+      // Sockets take the user of whoever accepts them, so the accepting thread is that user too.
+      if (owner) {
+        (void)platform::as_owner(*owner, serve);
+      } else {
+        serve();
+      }
     });
   }
   ~DesktopThread() { (void)finish(); }
 
+  bool ok() const { return listener_.has_value(); }
   std::uint16_t port() const { return listener_ ? listener_->port() : 0; }
 
   // What the connection carried. A host that never connected leaves the thread waiting, so a
@@ -224,7 +242,9 @@ TEST(StateFolder, CurrentDirectoryWhenThereIsNoProfileFolder) {
   if (!platform::is_superuser() || !uid) GTEST_SKIP() << "needs root and a free user id";
   TempHome cwd;
   cwd.write_state("last_vault.txt", " /v/from-cwd.qvault\n");
-  DesktopThread desktop(Behaviour::kAnswer, R"(["cwd"])");
+  // The application runs as the host's user: the host talks to no other.
+  DesktopThread desktop(Behaviour::kAnswer, R"(["cwd"])", *uid);
+  ASSERT_TRUE(desktop.ok());
   ASSERT_TRUE(fake_desktop::write_session_file(cwd.state_dir(), desktop.port(), "cwd"));
 
   HostOptions options;
@@ -331,6 +351,66 @@ TEST(TryLiveSession, EachReceiveWaitsAbout800Ms) {
     EXPECT_GE(run.elapsed_ms, 800) << c.what;
     EXPECT_LT(run.elapsed_ms - baseline, 800 + 400) << c.what;
   }
+}
+
+// A state file is a line or two: a pipe in its place, or a file over 64 KiB, reads as missing, and
+// at once (a pipe with no writer used to keep the host waiting for ever).
+TEST(StateFiles, PipesAndOversizedFilesReadAsMissing) {
+  constexpr std::size_t kCap = 64 * 1024;
+  const auto padded = [](std::string text, std::size_t size) {
+    text.resize(size, ' ');
+    return text;
+  };
+  {
+    TempHome home;
+    home.write_state("last_vault.txt", padded("/v/at-cap.qvault", kCap));
+    EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(R"("/v/at-cap.qvault")"));
+    home.write_state("last_vault.txt", padded("/v/over-cap.qvault", kCap + 1));
+    EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(R"("")"));
+  }
+  for (const std::size_t size : {kCap, kCap + 1}) {
+    TempHome home;
+    DesktopThread desktop(Behaviour::kAnswer, "[]");
+    home.write_state(
+        "session.json",
+        padded(R"({"port":)" + std::to_string(desktop.port()) + R"(,"token":"tok"})", size));
+    const bool read = size <= kCap;
+    EXPECT_EQ(call_host(kTryLiveSession, home.options()), read ? "[]" : kNoSession) << size;
+    EXPECT_EQ(desktop.finish().received, read ? query_line(R"("tok")") : "") << size;
+  }
+  TempHome home;
+  fs::create_directories(home.state_dir());
+  if (!platform::make_fifo(home.state_dir() + "/last_vault.txt") ||
+      !platform::make_fifo(home.state_dir() + "/session.json")) {
+    GTEST_SKIP() << "this system has no named pipes at file paths";
+  }
+  EXPECT_EQ(call_host(kGetLastVaultPath, home.options()), path_reply(R"("")"));
+  EXPECT_EQ(call_host(kTryLiveSession, home.options()), kNoSession);
+}
+
+// A peer that sends a byte at a time, each within the receive limit, is cut off by the limit on
+// the whole exchange (the 30-odd bytes here would otherwise take over 12 s).
+TEST(TryLiveSession, TheWholeExchangeEndsWithinAboutTwoSeconds) {
+  const long baseline = host_round_trip_ms();
+  TempHome home;
+  const LiveRun run = run_live(home, Behaviour::kTrickle, R"({"entries":["a","b","c","d"]})");
+  EXPECT_EQ(run.reply, kNoSession);
+  EXPECT_EQ(run.exchange.received, query_line(R"("tok")"));
+  EXPECT_GE(run.elapsed_ms, 1800);
+  EXPECT_LT(run.elapsed_ms - baseline, 2000 + 1500);
+}
+
+// The token is for the desktop application alone: a port held by another user of the machine
+// (left behind in a stale session file, say) gets nothing, and its answer is not relayed.
+TEST(TryLiveSession, APortHeldByAnotherUserGetsNoToken) {
+  const auto other = platform::unknown_user_id();
+  if (!other) GTEST_SKIP() << "needs a free user id";
+  DesktopThread desktop(Behaviour::kAnswer, R"({"forged":true})", *other);
+  if (!desktop.ok()) GTEST_SKIP() << "needs root on Linux to listen as another user";
+  TempHome home;
+  ASSERT_TRUE(fake_desktop::write_session_file(home.state_dir(), desktop.port(), "secret"));
+  EXPECT_EQ(call_host(kTryLiveSession, home.options()), kNoSession);
+  EXPECT_EQ(desktop.finish().received, "");
 }
 
 TEST(TryLiveSession, QueryCarriesTheTokenEscaped) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "platform/arguments.h"
 #include "platform/test_os.h"
 #include "testing/host_process.h"
 #include "testing/temp_folder.h"
@@ -420,6 +422,44 @@ TEST_F(UnlockBlackBox, FilesThatCannotBeReadOrSplit) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(unlock(c.path, "pw"), c.reply) << c.path;
+  }
+}
+
+// Whatever a path names, the host answers at once and holds no more than the cap: a pipe nobody
+// writes to, a device without end, a sparse file of many gigabytes.
+TEST_F(UnlockBlackBox, OnlyRegularFilesUpToTheCapAreRead) {
+  const std::string not_a_file =
+      error_reply("Erreur de lecture : le chemin ne désigne pas un fichier ordinaire.");
+  const std::string too_large =
+      error_reply("Erreur de lecture : fichier trop volumineux (limite 67108864 octets).");
+  const auto sparse = [](const std::string& path, std::uintmax_t size) {
+    { std::ofstream(platform::file_path(path), std::ios::binary); }
+    fs::resize_file(platform::file_path(path), size);
+    return path;
+  };
+  struct Case {
+    std::string path;
+    std::string reply;
+  };
+  std::vector<Case> cases = {
+      // At the cap the file is read (zeros split as a version-1 vault that does not open); one
+      // byte more and it is not.
+      {sparse(path_of("at-cap.qv"), std::uintmax_t{64} << 20), kWrongPassword},
+      {sparse(path_of("over-cap.qv"), (std::uintmax_t{64} << 20) + 1), too_large},
+      {sparse(path_of("huge.qv"), std::uintmax_t{20} << 30), too_large},
+  };
+  const std::string fifo = path_of("fifo.qv");
+  if (platform::make_fifo(fifo)) {
+    cases.push_back({fifo, not_a_file});
+    // Through a link the same: what is opened is checked, not the name.
+    fs::create_symlink(fifo, path_of("link-to-fifo.qv"));
+    cases.push_back({path_of("link-to-fifo.qv"), not_a_file});
+  }
+  if (fs::exists("/dev/zero")) cases.push_back({"/dev/zero", not_a_file});
+  HostOptions options;
+  options.timeout_ms = 10000;
+  for (const auto& c : cases) {
+    EXPECT_EQ(unlock(c.path, "pw", options), c.reply) << c.path;
   }
 }
 

@@ -15,12 +15,20 @@
 
 namespace quarn {
 
-// A failure reported by the operating system, or the want of memory for a result.
+// A failure reported by the operating system, or a file that the reader refused.
 struct OsError {
-  int code = 0;                // errno, or the Windows error code
-  bool out_of_memory = false;  // no code: the buffer for the result could not be had
+  enum class Kind {
+    kSystem,       // `code` says what the system reported
+    kOutOfMemory,  // the buffer for the result could not be had
+    kNotAFile,     // the path names something other than a regular file: a pipe, a device
+    kTooLarge,     // the file holds more bytes than the reader takes
+  };
+  int code = 0;  // errno, or the Windows error code; for kSystem only
+  Kind kind = Kind::kSystem;
 
-  static OsError no_memory() { return {0, true}; }
+  static OsError no_memory() { return {0, Kind::kOutOfMemory}; }
+  static OsError not_a_file() { return {0, Kind::kNotAFile}; }
+  static OsError too_large() { return {0, Kind::kTooLarge}; }
   bool operator==(const OsError&) const = default;
 };
 
@@ -31,9 +39,10 @@ struct FileInfo {
 
 // Time limits, in milliseconds, of one loopback connection.
 struct LoopbackLimits {
-  int connect_ms;  // establishing the connection
-  int send_ms;     // each single send call
-  int receive_ms;  // each single receive call
+  int connect_ms;   // establishing the connection
+  int send_ms;      // each single send call
+  int receive_ms;   // each single receive call
+  int exchange_ms;  // everything together, from the start of the connection to its last call
 };
 
 enum class LoopbackError {
@@ -65,6 +74,10 @@ class LoopbackConnection {
   // One receive of at most buffer.size() bytes (an empty buffer is a failure); an interrupted
   // call is repeated.
   [[nodiscard]] virtual Received receive(std::span<char> buffer) = 0;
+
+  // Whether the socket on the other end belongs to the user this process runs as, and is not
+  // this connection itself. False whenever the owner cannot be found.
+  [[nodiscard]] virtual bool peer_is_same_user() = 0;
 };
 
 class System {
@@ -75,13 +88,16 @@ class System {
   // holds NUL, or that the system cannot represent, names nothing.
   virtual Result<FileInfo, OsError> query_path(std::string_view path) = 0;
 
-  // The whole content of a file, read until its end with no size limit. The file is opened for
-  // reading only, without denying others read, write or delete access. `expected_size` serves
-  // only as the first capacity of the buffer. OsError::no_memory() when the buffer cannot be had.
-  virtual Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) = 0;
+  // The whole content of a regular file of at most `max_size` bytes. The file is opened for
+  // reading only, without waiting (a pipe with no writer, a device) and without denying others
+  // read, write or delete access; what the open handle names is then checked, so that nothing but
+  // a regular file is ever read. A folder fails as the system fails its read; anything else that
+  // is not a regular file gives OsError::not_a_file(), a file over `max_size` bytes (when opened,
+  // or as it is read) OsError::too_large(), and a buffer that cannot be had OsError::no_memory().
+  virtual Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size) = 0;
 
   // The system's description of an error code, without trailing white space ("Permission
-  // denied"); not called for out_of_memory.
+  // denied"); for OsError::Kind::kSystem only.
   virtual std::string describe(const OsError& error) const = 0;
 
   // The current user's profile folder; nothing when it cannot be had.
@@ -92,7 +108,8 @@ class System {
   virtual std::string join_path(std::string_view folder, std::string_view name) const = 0;
 
   // A connection to 127.0.0.1:port within limits.connect_ms, with the send and receive limits set
-  // (a limit that cannot be set is left out). The socket is not inherited by child processes.
+  // (a limit that cannot be set is left out) and every call on it ending by limits.exchange_ms
+  // after this call began. The socket is not inherited by child processes.
   virtual Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
       std::uint16_t port, const LoopbackLimits& limits) = 0;
 

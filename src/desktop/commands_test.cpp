@@ -37,6 +37,7 @@ TEST(TryLiveSession, RelaysTheAnswerOfTheSessionsPort) {
   EXPECT_EQ(exchange.limits.connect_ms, 400);
   EXPECT_EQ(exchange.limits.send_ms, 500);
   EXPECT_EQ(exchange.limits.receive_ms, 800);
+  EXPECT_EQ(exchange.limits.exchange_ms, 2000);
   EXPECT_EQ(exchange.sent, "{\"cmd\":\"get_entries\",\"token\":\"t\\\"k\"}\n");
   EXPECT_TRUE(exchange.closed);
 }
@@ -74,6 +75,18 @@ TEST(TryLiveSession, EveryFailureIsNoSession) {
     EXPECT_EQ(try_live_session(system), kNoSession) << c.what;
     for (const auto& exchange : system.connections) EXPECT_TRUE(exchange.closed) << c.what;
   }
+}
+
+TEST(TryLiveSession, APeerOfAnotherUserIsToldNothing) {
+  ScriptedSystem system;
+  system.add_file(kSession, R"({"port":4242,"token":"secret"})");
+  system.peer_is_other_user = true;
+  system.receive_steps = {{kData, "{\"forged\":true}\n"}};
+  EXPECT_EQ(try_live_session(system), kNoSession);
+  ASSERT_EQ(system.connections.size(), 1u);
+  EXPECT_EQ(system.connections[0].sent, "");
+  EXPECT_TRUE(system.connections[0].receive_sizes.empty());
+  EXPECT_TRUE(system.connections[0].closed);
 }
 
 TEST(TryLiveSession, AnInvalidSessionNeverConnects) {

@@ -54,6 +54,8 @@ std::optional<json::Value> query_live_session(System& system, const SessionInfo&
   auto connected = system.connect_loopback(session.port, kLiveSessionLimits);
   if (!connected) return std::nullopt;
   LoopbackConnection& connection = *connected.value();
+  // Another user of the machine may hold a port the application left behind.
+  if (!connection.peer_is_same_user()) return std::nullopt;
   if (!connection.send_all(live_session_query(session.token))) return std::nullopt;
   const auto line = read_answer_line(
       [&connection](std::span<char> buffer) { return connection.receive(buffer); });

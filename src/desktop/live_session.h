@@ -14,8 +14,9 @@
 
 namespace quarn::desktop {
 
-// The limits of one exchange: 400 ms to connect, 500 ms per send call, 800 ms per receive call.
-inline constexpr LoopbackLimits kLiveSessionLimits{400, 500, 800};
+// The limits of one exchange: 400 ms to connect, 500 ms per send call, 800 ms per receive call,
+// and 2 s for all of it, so that a peer sending a byte at a time cannot hold the host for hours.
+inline constexpr LoopbackLimits kLiveSessionLimits{400, 500, 800, 2000};
 
 // At most this many bytes of the answer are read, through a buffer of kAnswerBufferSize bytes.
 inline constexpr std::size_t kMaxAnswerBytes = 65536;
@@ -36,8 +37,9 @@ using ReceiveFn = std::function<Received(std::span<char>)>;
 // value in the strict grammar. Nothing otherwise.
 [[nodiscard]] std::optional<json::Value> parse_answer_line(std::string_view line);
 
-// Connects to the session's port, sends the query and returns the parsed answer; nothing on any
-// failure. The connection is closed before this returns.
+// Connects to the session's port, makes sure the socket there belongs to this user (the token is
+// for the desktop application alone), sends the query and returns the parsed answer; nothing on
+// any failure. The connection is closed before this returns.
 [[nodiscard]] std::optional<json::Value> query_live_session(System& system,
                                                             const SessionInfo& session);
 

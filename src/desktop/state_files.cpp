@@ -17,12 +17,16 @@ constexpr std::string_view kSessionFile = "session.json";
 
 constexpr std::string_view kPort = "port";
 constexpr std::string_view kToken = "token";
+// The largest state file read; both hold a line or two. Anything larger, or anything that is not a
+// regular file (a pipe, a device), is read as missing.
+constexpr std::uint64_t kMaxStateFileSize = 64 * 1024;
+
 // A session names each of these once; the value tree would otherwise keep the last one.
 constexpr std::string_view kSessionMembers[] = {kPort, kToken};
 
 // The text of a state file when it can be read whole and is UTF-8.
 std::optional<std::string> read_utf8_file(System& system, std::string_view name) {
-  auto bytes = system.read_file(system.join_path(state_dir(system), name), 0);
+  auto bytes = system.read_file(system.join_path(state_dir(system), name), kMaxStateFileSize);
   if (!bytes) return std::nullopt;
   std::string text(text_of(bytes.value()));
   if (!is_valid_utf8(text)) return std::nullopt;

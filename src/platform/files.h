@@ -15,7 +15,7 @@ namespace quarn::platform {
 Result<FileInfo, OsError> query_path(std::string_view path);
 
 // As System::read_file.
-Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size);
+Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size);
 
 // As System::describe: the system's text for an error code, trailing white space removed.
 std::string error_description(int code);

@@ -21,8 +21,8 @@ class PeerSocket {
   // stream, on an error or on a time-out.
   bool receive_some(std::string& into, int timeout_ms);
 
-  // Sends every byte it can; a peer that went away ends the sending without an error.
-  void send_all(std::string_view bytes);
+  // Sends every byte it can; false when the peer went away before all were sent.
+  bool send_all(std::string_view bytes);
 
  private:
   friend class LoopbackListener;

@@ -12,8 +12,8 @@ Result<FileInfo, OsError> RealSystem::query_path(std::string_view path) {
   return platform::query_path(path);
 }
 
-Result<Bytes, OsError> RealSystem::read_file(std::string_view path, std::uint64_t expected_size) {
-  return platform::read_file(path, expected_size);
+Result<Bytes, OsError> RealSystem::read_file(std::string_view path, std::uint64_t max_size) {
+  return platform::read_file(path, max_size);
 }
 
 std::string RealSystem::describe(const OsError& error) const {

@@ -8,7 +8,7 @@ namespace quarn::platform {
 class RealSystem final : public System {
  public:
   Result<FileInfo, OsError> query_path(std::string_view path) override;
-  Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) override;
+  Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size) override;
   std::string describe(const OsError& error) const override;
   std::optional<std::string> profile_folder() override;
   std::string join_path(std::string_view folder, std::string_view name) const override;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,14 @@ std::optional<Account> find_account(const std::string& name);
 
 // A user id that the account database does not know.
 std::optional<int> unknown_user_id();
+
+// Runs `make` with every file and socket that it creates owned by the user `uid`, then goes back
+// (on Linux: the calling thread's file-system user id, which needs root). False, without running
+// `make`, where that cannot be done.
+bool as_owner(int uid, const std::function<void()>& make);
+
+// A named pipe (FIFO) at `path`; false where the system has none or it cannot be made.
+bool make_fifo(const std::string& path);
 
 // The user id that owns the process's status in the system's process table (/proc/PID/status).
 // The system gives it to root when the process is not dumpable.

@@ -30,6 +30,13 @@ constexpr std::string_view kInvalidVaultMessage = "Coffre invalide ou corrompu."
 constexpr std::string_view kWrongPasswordMessage = "Mot de passe incorrect.";
 
 constexpr std::string_view kOutOfMemory = "out of memory";
+constexpr std::string_view kNotAFile = "le chemin ne désigne pas un fichier ordinaire.";
+constexpr std::string_view kTooLargeStart = "fichier trop volumineux (limite ";
+constexpr std::string_view kTooLargeEnd = " octets).";
+
+// The largest vault file read. A vault anywhere near it could never reach a browser, whose
+// messages stop at 1 MiB; the cap keeps a path to a device or a huge file from taking the memory.
+constexpr std::uint64_t kMaxVaultFileSize = std::uint64_t{64} << 20;
 
 // Why an unlock produced no entries: the system's error of a failed read, or the decoder's text.
 struct UnlockFailure {
@@ -39,9 +46,19 @@ struct UnlockFailure {
   std::string decoder_message;
 };
 
-// "<the system's description> (os error N)", or "out of memory" for the vault's buffer.
+// "<the system's description> (os error N)", or what kept the reader from the file.
 std::string read_error_text(const System& system, const OsError& error) {
-  if (error.out_of_memory) return std::string(kOutOfMemory);
+  switch (error.kind) {
+    case OsError::Kind::kSystem:
+      break;
+    case OsError::Kind::kOutOfMemory:
+      return std::string(kOutOfMemory);
+    case OsError::Kind::kNotAFile:
+      return std::string(kNotAFile);
+    case OsError::Kind::kTooLarge:
+      return std::string(kTooLargeStart) + std::to_string(kMaxVaultFileSize) +
+             std::string(kTooLargeEnd);
+  }
   return system.describe(error) + " (os error " + std::to_string(error.code) + ")";
 }
 
@@ -74,8 +91,8 @@ Failure<UnlockFailure> failure(UnlockFailure::Kind kind) {
 std::size_t heap_for(std::uint64_t file_size) {
   constexpr std::uint64_t kDerivationMemory = std::uint64_t{64} << 20;
   constexpr std::uint64_t kCopies = 8;
-  constexpr std::uint64_t kLargest = std::uint64_t{1} << 36;
-  return static_cast<std::size_t>(kDerivationMemory + kCopies * std::min(file_size, kLargest));
+  return static_cast<std::size_t>(kDerivationMemory +
+                                  kCopies * std::min(file_size, kMaxVaultFileSize));
 }
 
 // Reads and splits the vault file; the file bytes are wiped and released on return, the container
@@ -84,7 +101,7 @@ Result<VaultContainer, UnlockFailure> read_container(System& system, const std::
   auto info = system.query_path(path);
   if (!info) return failure(UnlockFailure::Kind::kNotFound);
   system.prepare_heap(heap_for(info.value().size));
-  auto file = system.read_file(path, info.value().size);
+  auto file = system.read_file(path, kMaxVaultFileSize);
   if (!file) return fail(UnlockFailure{UnlockFailure::Kind::kReadError, file.error(), {}});
   auto container = parse_vault_container(file.value());
   wipe_and_release(file.value());

@@ -17,6 +17,7 @@ namespace {
 using testing::ScriptedSystem;
 
 constexpr std::size_t kDerivationMemory = std::size_t{64} << 20;
+constexpr std::size_t kMaxVaultFileSize = std::size_t{64} << 20;
 
 std::string unlock(ScriptedSystem& system, const std::string& path,
                    const std::string& password = "pw") {
@@ -36,6 +37,10 @@ TEST(HandleUnlock, FailuresOfTheFileBecomeTheirReplies) {
        R"j({"error":"Erreur de lecture : scripted error 21 (os error 21)","ok":false})j"},
       {"no memory for the bytes", OsError::no_memory(),
        R"({"error":"Erreur de lecture : out of memory","ok":false})"},
+      {"a pipe or a device", OsError::not_a_file(),
+       R"({"error":"Erreur de lecture : le chemin ne désigne pas un fichier ordinaire.","ok":false})"},
+      {"over the cap", OsError::too_large(),
+       R"({"error":"Erreur de lecture : fichier trop volumineux (limite 67108864 octets).","ok":false})"},
   };
   for (const auto& c : cases) {
     ScriptedSystem system;
@@ -52,7 +57,7 @@ TEST(HandleUnlock, NothingIsReadWhenThePathDoesNotExist) {
   EXPECT_TRUE(system.heap_requests.empty());
 }
 
-TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheBuffer) {
+TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheReadIsCapped) {
   const std::vector<vault_writer::Entry> entries = {{"k", "id", "t", "u", "p", "w", 9}};
   const Bytes file = vault_writer::serialize_v1(
       vault_writer::seal_v1("pw", vault_writer::encode_payload(entries)).fields);
@@ -63,8 +68,16 @@ TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheBuffer) {
             R"("url":"w","username":"u"}]},"ok":true})");
   EXPECT_EQ(system.queried_paths.size(), 1u);
   ASSERT_EQ(system.reads.size(), 1u);
-  EXPECT_EQ(system.reads[0].expected_size, file.size());
+  EXPECT_EQ(system.reads[0].max_size, kMaxVaultFileSize);
   EXPECT_EQ(system.heap_requests, std::vector<std::size_t>{kDerivationMemory + 8 * file.size()});
+}
+
+TEST(HandleUnlock, AHugeFileReadiesTheHeapForTheCapOnly) {
+  ScriptedSystem system;
+  system.add_unreadable("/v/huge.qv", OsError::too_large(), std::uint64_t{20} << 30);
+  (void)unlock(system, "/v/huge.qv");
+  EXPECT_EQ(system.heap_requests,
+            std::vector<std::size_t>{kDerivationMemory + 8 * kMaxVaultFileSize});
 }
 
 TEST(HandleUnlock, AFileTooShortForItsContainerIsInvalid) {

@@ -46,6 +46,7 @@ std::optional<Behaviour> behaviour_from_name(std::string_view name) {
       {"close-at-once", Behaviour::kCloseAtOnce},
       {"oversized", Behaviour::kOversized},
       {"slow", Behaviour::kSlow},
+      {"trickle", Behaviour::kTrickle},
   };
   for (const auto& [n, b] : kNames) {
     if (n == name) return b;
@@ -98,6 +99,14 @@ Exchange Listener::serve_one(Behaviour behaviour, const AnswerFn& answer, int ac
       for (std::size_t at = 0; at < line.size(); at += piece) {
         if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kSlowPauseMs));
         peer.send_all(std::string_view(line).substr(at, piece));
+      }
+      break;
+    }
+    case Behaviour::kTrickle: {
+      const std::string line = answer(query) + "\n";
+      for (std::size_t at = 0; at < line.size(); ++at) {
+        if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kTricklePauseMs));
+        if (!peer.send_all(std::string_view(line).substr(at, 1))) break;
       }
       break;
     }

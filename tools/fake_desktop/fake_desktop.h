@@ -22,14 +22,17 @@ enum class Behaviour {
   kCloseAtOnce,         // closes the connection as soon as it has accepted it
   kOversized,           // a line of kOversizedLineBytes bytes before its line feed
   kSlow,                // the answer line in kSlowPieces pieces, kSlowPauseMs apart
+  kTrickle,             // the answer line a byte at a time, kTricklePauseMs apart, until the
+                        // host goes: each byte within the receive limit, all far beyond 2 s
 };
 
 inline constexpr std::size_t kOversizedLineBytes = 70000;
 inline constexpr int kSlowPieces = 4;
 inline constexpr int kSlowPauseMs = 300;
+inline constexpr int kTricklePauseMs = 400;
 
 // The behaviour called `name` ("answer", "two-lines", "no-line-feed", "no-line-feed-keep-open",
-// "silent", "close-at-once", "oversized", "slow").
+// "silent", "close-at-once", "oversized", "slow", "trickle").
 std::optional<Behaviour> behaviour_from_name(std::string_view name);
 
 // The answer text (without its line feed) for the query line that was received.

@@ -44,12 +44,21 @@ Result<FileInfo, OsError> query_path(std::string_view path) {
   return FileInfo{info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0};
 }
 
-Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) {
+Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size) {
   std::string c_path;
   if (!to_c_path(path, c_path)) return fail(OsError{ENOENT});
-  Descriptor fd(::open(c_path.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one. O_NOCTTY: a terminal
+  // named by the path must not become the host's.
+  Descriptor fd(::open(c_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return fail(OsError{errno});
-  return read_to_end(expected_size, [&fd](std::uint8_t* into, std::size_t max) {
+  // The checks are made on what was opened, not on the path, which may have changed since.
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return fail(OsError{errno});
+  // A folder fails as its read would, with the system's own text.
+  if (S_ISDIR(info.st_mode)) return fail(OsError{EISDIR});
+  if (!S_ISREG(info.st_mode)) return fail(OsError::not_a_file());
+  const std::uint64_t size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  return read_to_end(size, max_size, [&fd](std::uint8_t* into, std::size_t max) {
     for (;;) {
       const ssize_t n = ::read(fd.get(), into, max);
       if (n >= 0) return Result<std::size_t, OsError>(static_cast<std::size_t>(n));

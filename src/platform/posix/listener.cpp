@@ -44,13 +44,14 @@ bool PeerSocket::receive_some(std::string& into, int timeout_ms) {
   }
 }
 
-void PeerSocket::send_all(std::string_view bytes) {
+bool PeerSocket::send_all(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::send(fd_of(handle_), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
 }
 
 std::optional<LoopbackListener> LoopbackListener::open(int backlog) {

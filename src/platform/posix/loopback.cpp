@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <utility>
+
+#include "base/deadline.h"
+#include "platform/call_limit.h"
+#include "platform/posix/socket_owner.h"
 
 namespace quarn::platform {
 namespace {
@@ -25,6 +28,7 @@ bool set_blocking(int fd, bool blocking) {
   return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
+// `ms` is above 0: a zero limit would mean none at all.
 void set_time_limit(int fd, int option, int ms) {
   timeval limit{};
   limit.tv_sec = ms / 1000;
@@ -35,15 +39,13 @@ void set_time_limit(int fd, int option, int ms) {
 
 // Waits for a connection under way; `fd` is blocking again by now, which leaves the attempt
 // running. Writable means finished, for better or worse: SO_ERROR tells which.
-Result<Done, LoopbackError> await_connection(int fd, int limit_ms) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
+Result<Done, LoopbackError> await_connection(int fd, int limit_ms, const Deadline& exchange) {
+  const Deadline connecting(limit_ms);
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const int left = exchange.limit_for(connecting.limit_for(limit_ms));
     if (left <= 0) return fail(LoopbackError::kTimeout);
     pollfd watch{fd, POLLOUT, 0};
-    const int n = ::poll(&watch, 1, static_cast<int>(left));
+    const int n = ::poll(&watch, 1, left);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return fail(LoopbackError::kConnect);
     if (n == 0) return fail(LoopbackError::kTimeout);
@@ -60,13 +62,22 @@ Result<Done, LoopbackError> await_connection(int fd, int limit_ms) {
 // One connected socket, closed when the object goes.
 class PosixConnection final : public LoopbackConnection {
  public:
-  explicit PosixConnection(int fd) : fd_(fd) {}
+  PosixConnection(int fd, const LoopbackLimits& limits)
+      : fd_(fd),
+        exchange_(limits.exchange_ms),
+        send_limit_(limits.send_ms),
+        receive_limit_(limits.receive_ms) {}
   PosixConnection(const PosixConnection&) = delete;
   PosixConnection& operator=(const PosixConnection&) = delete;
   ~PosixConnection() override { ::close(fd_); }
 
+  const Deadline& exchange() const { return exchange_; }
+
   bool send_all(std::string_view bytes) override {
     while (!bytes.empty()) {
+      if (!send_limit_.ready(exchange_, [this](int ms) { set_time_limit(fd_, SO_SNDTIMEO, ms); })) {
+        return false;
+      }
       const std::size_t ask = std::min<std::size_t>(bytes.size(), INT_MAX);
       // MSG_NOSIGNAL: a peer that went away is an error here, not a SIGPIPE.
       const ssize_t n = ::send(fd_, bytes.data(), ask, MSG_NOSIGNAL);
@@ -80,6 +91,10 @@ class PosixConnection final : public LoopbackConnection {
   Received receive(std::span<char> buffer) override {
     if (buffer.empty()) return {Received::Kind::kFailed};
     for (;;) {
+      if (!receive_limit_.ready(exchange_,
+                                [this](int ms) { set_time_limit(fd_, SO_RCVTIMEO, ms); })) {
+        return {Received::Kind::kFailed};
+      }
       const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
       if (n > 0) return {Received::Kind::kData, static_cast<std::size_t>(n)};
       if (n == 0) return {Received::Kind::kEnd};
@@ -90,8 +105,13 @@ class PosixConnection final : public LoopbackConnection {
     }
   }
 
+  bool peer_is_same_user() override { return socket_peer_is_same_user(fd_); }
+
  private:
   int fd_;
+  Deadline exchange_;  // every call ends by this
+  CallLimit send_limit_;
+  CallLimit receive_limit_;
 };
 
 }  // namespace
@@ -100,7 +120,8 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
     std::uint16_t port, const LoopbackLimits& limits) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail(LoopbackError::kSocket);
-  auto connection = std::make_unique<PosixConnection>(fd);  // closes the socket on every way out
+  // Closes the socket on every way out; the exchange's time starts now.
+  auto connection = std::make_unique<PosixConnection>(fd, limits);
 
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -116,12 +137,9 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
     if (connect_errno != EINPROGRESS && connect_errno != EINTR) {
       return fail(LoopbackError::kConnect);
     }
-    auto waited = await_connection(fd, limits.connect_ms);
+    auto waited = await_connection(fd, limits.connect_ms, connection->exchange());
     if (!waited) return fail(waited.error());
   }
-
-  set_time_limit(fd, SO_RCVTIMEO, limits.receive_ms);
-  set_time_limit(fd, SO_SNDTIMEO, limits.send_ms);
   return std::unique_ptr<LoopbackConnection>(std::move(connection));
 }
 

@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/fsuid.h>
+#endif
 
 #include <cerrno>
 #include <fstream>
@@ -24,6 +27,28 @@ ExpectedError folder_read_error() { return {"Is a directory", EISDIR}; }
 bool permissions_can_deny_reading() { return true; }
 
 bool is_superuser() { return ::geteuid() == 0; }
+
+bool as_owner(int uid, const std::function<void()>& make) {
+#if defined(__linux__)
+  if (!is_superuser()) return false;
+  const auto wanted = static_cast<uid_t>(uid);
+  const int before = ::setfsuid(wanted);
+  // setfsuid answers with the id it found, so a second call tells whether the first one took.
+  if (static_cast<uid_t>(::setfsuid(wanted)) != wanted) {
+    (void)::setfsuid(static_cast<uid_t>(before));
+    return false;
+  }
+  make();
+  (void)::setfsuid(static_cast<uid_t>(before));
+  return true;
+#else
+  (void)uid;
+  (void)make;
+  return false;
+#endif
+}
+
+bool make_fifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 
 std::optional<Account> find_account(const std::string& name) {
   const passwd* entry = ::getpwnam(name.c_str());

@@ -45,15 +45,23 @@ Result<FileInfo, OsError> query_path(std::string_view path) {
   return FileInfo{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
 }
 
-Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t expected_size) {
+Result<Bytes, OsError> read_file(std::string_view path, std::uint64_t max_size) {
   const auto wide = to_utf16(path);
   if (!wide) return fail(not_found());
   // Shared for reading, writing and deleting: the desktop application may hold the vault open.
+  // Opening does not wait on a pipe or a device; reading one could, so the handle is checked.
   FileHandle file(CreateFileW(wide->c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return fail(last_error());
-  return read_to_end(expected_size, [&file](std::uint8_t* into, std::size_t max) {
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return fail(OsError::not_a_file());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info)) return fail(last_error());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return fail(OsError{ERROR_ACCESS_DENIED});  // what opening a folder gives everywhere else
+  }
+  const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return read_to_end(size, max_size, [&file](std::uint8_t* into, std::size_t max) {
     DWORD got = 0;
     if (!ReadFile(file.get(), into, static_cast<DWORD>(std::min(max, kMaxRead)), &got, nullptr)) {
       return Result<std::size_t, OsError>(fail(last_error()));

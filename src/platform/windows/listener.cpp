@@ -38,12 +38,13 @@ bool PeerSocket::receive_some(std::string& into, int timeout_ms) {
   return true;
 }
 
-void PeerSocket::send_all(std::string_view bytes) {
+bool PeerSocket::send_all(std::string_view bytes) {
   while (!bytes.empty()) {
     const int n = send(socket_of(handle_), bytes.data(), static_cast<int>(bytes.size()), 0);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
 }
 
 std::optional<LoopbackListener> LoopbackListener::open(int backlog) {

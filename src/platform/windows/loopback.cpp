@@ -5,6 +5,9 @@
 #include <climits>
 #include <utility>
 
+#include "base/deadline.h"
+#include "platform/call_limit.h"
+#include "platform/windows/socket_owner.h"
 #include "platform/windows/winsock.h"
 
 namespace quarn::platform {
@@ -16,8 +19,8 @@ bool set_blocking(SOCKET socket, bool blocking) {
 }
 
 void set_time_limit(SOCKET socket, int option, int ms) {
-  // Windows takes these limits as a DWORD of milliseconds. One that cannot be set is not a
-  // failure of the connection.
+  // Windows takes these limits as a DWORD of milliseconds, above 0 here (0 means none). One that
+  // cannot be set is not a failure of the connection.
   const DWORD limit = static_cast<DWORD>(ms);
   (void)setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
@@ -50,13 +53,23 @@ Result<Done, LoopbackError> await_connection(SOCKET socket, int limit_ms) {
 // One connected socket, closed when the object goes.
 class WinsockConnection final : public LoopbackConnection {
  public:
-  explicit WinsockConnection(SOCKET socket) : socket_(socket) {}
+  WinsockConnection(SOCKET socket, const LoopbackLimits& limits)
+      : socket_(socket),
+        exchange_(limits.exchange_ms),
+        send_limit_(limits.send_ms),
+        receive_limit_(limits.receive_ms) {}
   WinsockConnection(const WinsockConnection&) = delete;
   WinsockConnection& operator=(const WinsockConnection&) = delete;
   ~WinsockConnection() override { closesocket(socket_); }
 
+  const Deadline& exchange() const { return exchange_; }
+
   bool send_all(std::string_view bytes) override {
     while (!bytes.empty()) {
+      if (!send_limit_.ready(exchange_,
+                             [this](int ms) { set_time_limit(socket_, SO_SNDTIMEO, ms); })) {
+        return false;
+      }
       const int ask = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
       const int n = send(socket_, bytes.data(), ask, 0);
       if (n == SOCKET_ERROR && WSAGetLastError() == WSAEINTR) continue;
@@ -69,6 +82,10 @@ class WinsockConnection final : public LoopbackConnection {
   Received receive(std::span<char> buffer) override {
     if (buffer.empty()) return {Received::Kind::kFailed};
     for (;;) {
+      if (!receive_limit_.ready(exchange_,
+                                [this](int ms) { set_time_limit(socket_, SO_RCVTIMEO, ms); })) {
+        return {Received::Kind::kFailed};
+      }
       const int ask = static_cast<int>(std::min<std::size_t>(buffer.size(), INT_MAX));
       const int n = recv(socket_, buffer.data(), ask, 0);
       if (n > 0) return {Received::Kind::kData, static_cast<std::size_t>(n)};
@@ -81,8 +98,13 @@ class WinsockConnection final : public LoopbackConnection {
     }
   }
 
+  bool peer_is_same_user() override { return socket_peer_is_same_user(socket_); }
+
  private:
   SOCKET socket_;
+  Deadline exchange_;  // every call ends by this
+  CallLimit send_limit_;
+  CallLimit receive_limit_;
 };
 
 }  // namespace
@@ -94,7 +116,8 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
   const SOCKET socket = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                    WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
   if (socket == INVALID_SOCKET) return fail(LoopbackError::kSocket);
-  auto connection = std::make_unique<WinsockConnection>(socket);  // closes it on every way out
+  // Closes the socket on every way out; the exchange's time starts now.
+  auto connection = std::make_unique<WinsockConnection>(socket, limits);
   // Not inherited by child processes (older systems ignore the WSASocketW flag).
   (void)SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
 
@@ -108,11 +131,11 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
   if (!set_blocking(socket, true)) return fail(LoopbackError::kSocket);
   if (rc != 0) {
     if (connect_error != WSAEWOULDBLOCK) return fail(LoopbackError::kConnect);
-    auto waited = await_connection(socket, limits.connect_ms);
+    const int limit_ms = connection->exchange().limit_for(limits.connect_ms);
+    if (limit_ms <= 0) return fail(LoopbackError::kTimeout);
+    auto waited = await_connection(socket, limit_ms);
     if (!waited) return fail(waited.error());
   }
-  set_time_limit(socket, SO_RCVTIMEO, limits.receive_ms);
-  set_time_limit(socket, SO_SNDTIMEO, limits.send_ms);
   return std::unique_ptr<LoopbackConnection>(std::move(connection));
 }
 
