@@ -1,4 +1,4 @@
-// Fixed-size key types of the vault cryptography and the one wipe helper.
+// Fixed-size key types of the vault cryptography.
 #pragma once
 
 #include <array>

@@ -16,8 +16,6 @@ namespace quarn::host {
 // Largest body accepted from the browser, in bytes.
 inline constexpr std::uint32_t MAX_NATIVE_MESSAGE_LEN = 1048576;
 
-inline constexpr const char* kMessageTooLarge = "message natif trop volumineux";
-
 // Largest message the browsers take from a host, in bytes: Chromium and Firefox both refuse a
 // longer one, so the extension would see a broken host instead of an answer.
 inline constexpr std::size_t MAX_REPLY_LEN = 1048576;
@@ -33,8 +31,8 @@ using ExactReader = std::function<Result<Done, platform::StreamError>(std::span<
 // Writes every byte or fails (write_stdout_all, or a test's byte sink).
 using AllWriter = std::function<Result<Done, platform::StreamError>(std::span<const std::uint8_t>)>;
 
-// The body of one message. A length above MAX_NATIVE_MESSAGE_LEN is kInvalidData
-// (kMessageTooLarge) and no body byte is read.
+// The body of one message. A length above MAX_NATIVE_MESSAGE_LEN is kInvalidData (a message too
+// large, which is answered with silence like every other framing error) and no body byte is read.
 Result<Bytes, FrameError> read_native_message(const ExactReader& read_exact);
 
 // The text sent for `reply`: its compact JSON, or, when that is longer than MAX_REPLY_LEN, the

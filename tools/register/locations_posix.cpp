@@ -1,13 +1,12 @@
 // The registration tool on Linux: manifests are found by their folders alone.
-#include <cstdlib>
-
 #include "locations.h"
+#include "platform/environment.h"
 
 namespace quarn::reg {
 
 std::string user_base() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr && *home == '/' ? home : "";
+  const std::string home = platform::environment_variable("HOME").value_or("");
+  return !home.empty() && home.front() == '/' ? home : "";
 }
 
 const char* const kNoUserBase = "HOME is not set to an absolute path";

@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
+
+#include "platform/environment.h"
 
 namespace quarn::platform {
 
@@ -25,8 +26,7 @@ bool is_executable_file(const std::string& path) {
 }
 
 bool is_on_path(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  const std::string dirs = path ? path : "";
+  const std::string dirs = environment_variable("PATH").value_or("");
   std::size_t start = 0;
   while (start <= dirs.size()) {
     const std::size_t end = std::min(dirs.find(':', start), dirs.size());
