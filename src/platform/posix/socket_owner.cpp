@@ -15,27 +15,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/posix/descriptor.h"
+
 namespace quarn::platform {
 namespace {
 
 #if defined(__linux__)
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The user that owns the TCP socket whose own end is `peer` and whose far end is `us`: one exact
-// lookup, as `ss` makes them. A socket accepted by a listener belongs to the listener's owner.
+// lookup, as `ss` makes them. A connection still waiting to be accepted belongs to the listener's
+// owner, an accepted one to the user of the process that accepted it.
 bool owner_of(const sockaddr_in& peer, const sockaddr_in& us, uid_t& owner) {
   Descriptor diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
   if (diag.get() < 0) return false;
