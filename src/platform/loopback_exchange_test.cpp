@@ -64,6 +64,10 @@ TEST(LoopbackExchange, ThePeerMustBelongToTheSameUser) {
   ASSERT_TRUE(own.has_value());
   auto to_own = connect_loopback(own->port(), kLimits);
   ASSERT_TRUE(to_own.ok());
+  if (!loopback_peer_owners_are_known()) {
+    EXPECT_FALSE(to_own.value()->peer_is_same_user());
+    GTEST_SKIP() << "this system does not name who owns a loopback peer";
+  }
   EXPECT_TRUE(to_own.value()->peer_is_same_user());
   // Also before the listener has accepted, and after it has.
   auto accepted = own->accept(2000);

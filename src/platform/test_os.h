@@ -45,6 +45,12 @@ std::optional<int> unknown_user_id();
 // `make`, where that cannot be done.
 bool as_owner(int uid, const std::function<void()>& make);
 
+// Whether this system names the owner of a loopback connection's other end, so that the host
+// talks to the desktop application at all. Always so on Linux; under Wine, whose TCP table gives
+// no owner for a socket that a Windows program listens on or accepted, it is not, and the host
+// then refuses every peer.
+bool loopback_peer_owners_are_known();
+
 // A named pipe (FIFO) at `path`; false where the system has none or it cannot be made.
 bool make_fifo(const std::string& path);
 

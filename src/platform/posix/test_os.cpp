@@ -48,6 +48,8 @@ bool as_owner(int uid, const std::function<void()>& make) {
 #endif
 }
 
+bool loopback_peer_owners_are_known() { return true; }
+
 bool make_fifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 
 std::optional<Account> find_account(const std::string& name) {

@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/listener.h"
+#include "platform/loopback.h"
 #include "platform/windows/utf16.h"
 
 namespace quarn::platform {
@@ -27,6 +29,16 @@ bool is_superuser() { return false; }
 
 // Files and sockets belong to the account that made them; a test cannot lend them to another.
 bool as_owner(int, const std::function<void()>&) { return false; }
+
+bool loopback_peer_owners_are_known() {
+  static const bool known = [] {
+    auto listener = LoopbackListener::open();
+    if (!listener) return false;
+    auto connection = connect_loopback(listener->port(), {1000, 1000, 1000, 5000});
+    return connection.ok() && connection.value()->peer_is_same_user();
+  }();
+  return known;
+}
 
 // Windows' named pipes live in their own namespace, not at a path a file could have.
 bool make_fifo(const std::string&) { return false; }

@@ -1,0 +1,22 @@
+// A file descriptor that is closed when the object goes.
+#pragma once
+
+#include <unistd.h>
+
+namespace quarn::platform {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace quarn::platform
