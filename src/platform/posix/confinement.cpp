@@ -119,7 +119,8 @@ void install_syscall_filter() {
   const std::size_t length =
       kLeakCheckerRuntime ? std::size(kSyscallFilterForSanitizers) : std::size(kSyscallFilter);
   sock_fprog filter{static_cast<unsigned short>(length), const_cast<sock_filter*>(program)};
-  // Every thread at once; a process with none besides this one takes the plain form too.
+  // Every thread at once (a sanitizer runtime may have started some); a kernel without TSYNC
+  // takes the plain form.
   if (::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &filter) != 0) {
     (void)::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0U, &filter);
   }
