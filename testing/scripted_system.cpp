@@ -98,6 +98,7 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> ScriptedSystem::conne
   ConnectionLog log;
   log.port = port;
   log.limits = limits;
+  if (!connection_limits.empty()) log.limited_to = connection_limits.back();
   connections.push_back(log);
   return std::unique_ptr<LoopbackConnection>(std::make_unique<ScriptedConnection>(
       connections, connections.size() - 1, peer_is_other_user, send_fails, receive_steps));

@@ -24,6 +24,7 @@ struct ReceiveStep {
 struct ConnectionLog {
   std::uint16_t port = 0;
   LoopbackLimits limits{};
+  std::optional<std::uint16_t> limited_to;  // the last limit_connections_to before the connect
   std::string sent;
   std::vector<std::size_t> receive_sizes;  // the buffer size of each receive call
   bool closed = false;
@@ -55,6 +56,7 @@ class ScriptedSystem final : public System {
   };
   std::vector<Read> reads;
   std::vector<std::size_t> heap_requests;
+  std::vector<std::uint16_t> connection_limits;  // each limit_connections_to, in order
   std::vector<ConnectionLog> connections;
 
   // ---- System ----
@@ -67,6 +69,7 @@ class ScriptedSystem final : public System {
   std::string join_path(std::string_view folder, std::string_view name) const override;
   Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
       std::uint16_t port, const LoopbackLimits& limits) override;
+  void limit_connections_to(std::uint16_t port) override { connection_limits.push_back(port); }
   void prepare_heap(std::size_t bytes) override { heap_requests.push_back(bytes); }
 
  private:

@@ -100,6 +100,27 @@ default_properties = fips=yes
   }
 }
 
+TEST(Hardening, ATracerThatHeldTheHostBeforeStartGetsNothing) {
+  TempFolder folder("quarn-traced");
+  const std::string vault = folder.write(
+      "v1.qv", vault_writer::serialize_v1(
+                   vault_writer::seal_v1("pw", vault_writer::encode_payload(kEntries)).fields));
+  const std::string request = frame(unlock_request(vault, "pw"));
+  // The control: the same start, stopped and continued, without a tracer.
+  const auto untraced = platform::run_stopped_then_traced(host_path(), request, false);
+  ASSERT_TRUE(untraced);
+  EXPECT_EQ(unframe(untraced->stdout_bytes), kReply);
+  EXPECT_EQ(untraced->unread_input, 0u);
+
+  const auto traced = platform::run_stopped_then_traced(host_path(), request, true);
+  if (!traced) GTEST_SKIP() << "this system does not let a process trace its own child";
+  EXPECT_FALSE(traced->timed_out);
+  EXPECT_EQ(traced->stdout_bytes, "");
+  EXPECT_NE(traced->exit_status, 0);
+  // Not a byte of the request, password included, was read into the traced process.
+  EXPECT_EQ(traced->unread_input, request.size());
+}
+
 TEST(Hardening, ACrashDuringAnUnlockLeavesNoCoreAndNoDebuggerCanAttach) {
   const auto pattern = platform::core_file_name_pattern();
   if (!pattern) {
@@ -120,6 +141,8 @@ TEST(Hardening, ACrashDuringAnUnlockLeavesNoCoreAndNoDebuggerCanAttach) {
   // The system hands a process that is not dumpable to root; seen from another user only.
   if (platform::is_superuser()) options.run_as_uid = 65534;
   std::optional<int> owner;
+  std::optional<std::string> no_new_privs;
+  std::optional<std::string> seccomp;
   bool in_derivation = false;
   options.while_running = [&](int pid) {
     // The derivation's 64 MiB working area shows that the password is being used.
@@ -134,11 +157,16 @@ TEST(Hardening, ACrashDuringAnUnlockLeavesNoCoreAndNoDebuggerCanAttach) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     owner = platform::process_table_owner(pid);
+    no_new_privs = platform::process_status_field(pid, "NoNewPrivs");
+    seccomp = platform::process_status_field(pid, "Seccomp");
     if (!kSanitized) platform::crash_process(pid);
   };
   const HostRun run = run_host(frame(unlock_request(vault, "pw")), options);
   ASSERT_TRUE(in_derivation) << "the host ended before it was seen deriving the key";
   EXPECT_EQ(owner, 0) << "the host's process entry is not root's: it is dumpable";
+  // Confined while it holds the password: no privileges to gain, and a seccomp filter (mode 2).
+  EXPECT_EQ(no_new_privs, "1");
+  EXPECT_EQ(seccomp, "2");
   if (kSanitized) return;
   EXPECT_EQ(run.exit_status, 128 + 11);
   EXPECT_EQ(run.stdout_bytes, "");

@@ -113,6 +113,10 @@ class System {
   virtual Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
       std::uint16_t port, const LoopbackLimits& limits) = 0;
 
+  // From now on outgoing connections may go to 127.0.0.1:port only, for the rest of the process;
+  // best effort, never a failure (a system that cannot narrow them leaves them as they are).
+  virtual void limit_connections_to(std::uint16_t port) = 0;
+
   // Readies the heap for about `bytes` of allocations to come; only a hint, which may be ignored.
   virtual void prepare_heap(std::size_t bytes) = 0;
 };

@@ -18,6 +18,8 @@ json::Value handle_get_last_vault_path(System& system) {
 json::Value handle_try_live_session(System& system) {
   const auto session = read_session_info(system);
   if (!session) return protocol::no_session_reply();
+  // The one port the host may still reach, set before it connects anywhere.
+  system.limit_connections_to(session->port);
   auto answer = query_live_session(system, *session);
   if (!answer) return protocol::no_session_reply();
   // The application's answer is the whole reply, without an envelope.

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "desktop/live_session.h"
 #include "json/serialize.h"
@@ -34,6 +36,9 @@ TEST(TryLiveSession, RelaysTheAnswerOfTheSessionsPort) {
   ASSERT_EQ(system.connections.size(), 1u);
   const auto& exchange = system.connections[0];
   EXPECT_EQ(exchange.port, 4242);
+  // Connections were narrowed to the session's port, once, before this one was made.
+  EXPECT_EQ(exchange.limited_to, 4242);
+  EXPECT_EQ(system.connection_limits, std::vector<std::uint16_t>{4242});
   EXPECT_EQ(exchange.limits.connect_ms, 400);
   EXPECT_EQ(exchange.limits.send_ms, 500);
   EXPECT_EQ(exchange.limits.receive_ms, 800);
@@ -94,6 +99,7 @@ TEST(TryLiveSession, AnInvalidSessionNeverConnects) {
   system.add_file(kSession, R"({"port":1,"port":1,"token":"t"})");
   EXPECT_EQ(try_live_session(system), kNoSession);
   EXPECT_TRUE(system.connections.empty());
+  EXPECT_TRUE(system.connection_limits.empty());
 }
 
 TEST(GetLastVaultPath, AlwaysASuccessReply) {

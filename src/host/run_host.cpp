@@ -9,6 +9,7 @@
 #include "host/dispatch.h"
 #include "host/framing.h"
 #include "json/wipe.h"
+#include "platform/confinement.h"
 #include "platform/process.h"
 #include "platform/real_system.h"
 #include "platform/stdio.h"
@@ -49,6 +50,7 @@ void serve_one_message() {
 void run_host() {
   std::set_terminate(end_silently);
   platform::harden_process();
+  platform::confine_process();
   platform::ignore_broken_pipe();
   try {
     serve_one_message();

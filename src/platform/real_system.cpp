@@ -1,6 +1,7 @@
 // RealSystem: each operation handed to the platform function that does it on this system.
 #include "platform/real_system.h"
 
+#include "platform/confinement.h"
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "platform/loopback.h"
@@ -30,6 +31,8 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> RealSystem::connect_l
     std::uint16_t port, const LoopbackLimits& limits) {
   return platform::connect_loopback(port, limits);
 }
+
+void RealSystem::limit_connections_to(std::uint16_t port) { platform::limit_connections_to(port); }
 
 void RealSystem::prepare_heap(std::size_t bytes) { platform::prepare_heap(bytes); }
 

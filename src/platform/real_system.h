@@ -14,6 +14,7 @@ class RealSystem final : public System {
   std::string join_path(std::string_view folder, std::string_view name) const override;
   Result<std::unique_ptr<LoopbackConnection>, LoopbackError> connect_loopback(
       std::uint16_t port, const LoopbackLimits& limits) override;
+  void limit_connections_to(std::uint16_t port) override;
   void prepare_heap(std::size_t bytes) override;
 };
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quarn::platform {
 
@@ -60,6 +61,25 @@ std::optional<int> process_table_owner(int pid);
 
 // How much of the process's memory is resident, in bytes.
 std::optional<std::size_t> resident_memory(int pid);
+
+// The value of a field of the process's status in the system's process table (the text after
+// "Name:" in /proc/PID/status, white space trimmed); nothing where there is no such table.
+std::optional<std::string> process_status_field(int pid, const std::string& name);
+
+// How a program ran under a tracer that held it before its first instruction.
+struct TracedRun {
+  std::string stdout_bytes;
+  int exit_status = -1;          // exit code, or 128 + signal number
+  std::size_t unread_input = 0;  // bytes of the input the program left in its standard input
+  bool timed_out = false;        // killed after 30 s
+};
+
+// Runs `path` with `input` in its standard input (a pipe, then its end), stopped before it starts
+// and, when `traced`, seized by this process (PTRACE_SEIZE) before it goes on; the tracer then
+// only lets it run, passing its signals on. Untraced, the same run is the control. Nothing when
+// the system does not let this process trace its own child (or has no tracing).
+std::optional<TracedRun> run_stopped_then_traced(const std::string& path, std::string_view input,
+                                                 bool traced);
 
 // Sends the process the signal of an invalid memory access (SIGSEGV), as a crash would.
 void crash_process(int pid);

@@ -7,13 +7,18 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/ptrace.h>
+#endif
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/fsuid.h>
 #endif
 
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -80,6 +85,103 @@ std::optional<std::size_t> resident_memory(int pid) {
   }
   return std::nullopt;
 }
+
+std::optional<std::string> process_status_field(int pid, const std::string& name) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  const std::string prefix = name + ":";
+  while (std::getline(status, line)) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    const auto start = line.find_first_not_of(" \t", prefix.size());
+    return start == std::string::npos ? std::string() : line.substr(start);
+  }
+  return std::nullopt;
+}
+
+#if defined(__linux__)
+std::optional<TracedRun> run_stopped_then_traced(const std::string& path, std::string_view input,
+                                                 bool traced) {
+  int in[2];
+  int out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) return std::nullopt;
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    return std::nullopt;
+  }
+  // The input fits in the pipe: it is all there before the program starts.
+  const bool written = input.size() <= 4096 && ::write(in[1], input.data(), input.size()) ==
+                                                   static_cast<ssize_t>(input.size());
+  ::close(in[1]);
+  const pid_t pid = written ? ::fork() : -1;
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    // Stopped until the parent has seized it: the tracer is there before the program's first
+    // instruction, however the two are scheduled.
+    ::raise(SIGSTOP);
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    ::execv(path.c_str(), argv);
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  const auto give_up = [&] {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    ::close(in[0]);
+    ::close(out[0]);
+    return std::nullopt;
+  };
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
+    return give_up();
+  }
+  if (traced && ::ptrace(PTRACE_SEIZE, pid, nullptr, PTRACE_O_EXITKILL) != 0) return give_up();
+  ::kill(pid, SIGCONT);
+
+  TracedRun run;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    const pid_t got = ::waitpid(pid, &status, WNOHANG);
+    if (got == pid && WIFSTOPPED(status)) {
+      // A stop for the tracer: let the program go on, with its signal unless it is the
+      // stop-and-continue pair of the start.
+      const int signal = WSTOPSIG(status);
+      const bool event = (status >> 16) != 0;
+      const int pass = event || signal == SIGSTOP || signal == SIGCONT ? 0 : signal;
+      ::ptrace(PTRACE_CONT, pid, nullptr, pass);
+      continue;
+    }
+    if (got == pid) break;
+    if (got < 0) return give_up();
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      run.timed_out = true;
+      break;
+    }
+    ::usleep(1000);
+  }
+  run.exit_status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+    run.stdout_bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  // The write end is closed: what is left ends with the end of the stream.
+  for (ssize_t n; (n = ::read(in[0], buffer, sizeof buffer)) > 0;) {
+    run.unread_input += static_cast<std::size_t>(n);
+  }
+  ::close(in[0]);
+  return run;
+}
+#else
+std::optional<TracedRun> run_stopped_then_traced(const std::string&, std::string_view, bool) {
+  return std::nullopt;
+}
+#endif
 
 void crash_process(int pid) { (void)::kill(static_cast<pid_t>(pid), SIGSEGV); }
 

@@ -60,6 +60,12 @@ std::optional<std::size_t> resident_memory(int pid) {
   return static_cast<std::size_t>(counters.WorkingSetSize);
 }
 
+std::optional<std::string> process_status_field(int, const std::string&) { return std::nullopt; }
+
+std::optional<TracedRun> run_stopped_then_traced(const std::string&, std::string_view, bool) {
+  return std::nullopt;
+}
+
 void crash_process(int pid) {
   const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
   if (process == nullptr) return;
