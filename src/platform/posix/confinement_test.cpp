@@ -257,7 +257,7 @@ TEST(Confinement, ConnectsOnlyToTheAllowedPortOnceLimited) {
   ASSERT_TRUE(allowed && other);
   const std::uint16_t allowed_port = allowed->port();
   const std::uint16_t other_port = other->port();
-  constexpr LoopbackLimits kLimits{2000, 500, 500};
+  constexpr LoopbackLimits kLimits{2000, 500, 500, 5000};
   const auto connects = [&](std::uint16_t port) {
     return [port, kLimits] { return connect_loopback(port, kLimits) ? 0L : -1L; };
   };
