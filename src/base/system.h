@@ -12,6 +12,7 @@
 
 #include "base/bytes.h"
 #include "base/result.h"
+#include "base/working_memory.h"
 
 namespace quarn {
 
@@ -67,7 +68,8 @@ class LoopbackConnection {
   [[nodiscard]] virtual Received receive(std::span<char> buffer) = 0;
 };
 
-class System {
+// The working memory (WorkingMemory) of the password key derivation comes through it too.
+class System : public WorkingMemory {
  public:
   virtual ~System() = default;
 

@@ -46,6 +46,12 @@ std::optional<int> process_table_owner(int pid);
 // How much of the process's memory is resident, in bytes.
 std::optional<std::size_t> resident_memory(int pid);
 
+// This process's id.
+int current_process_id();
+
+// The page faults this process has taken so far (minor and major).
+std::uint64_t page_faults();
+
 // Sends the process the signal of an invalid memory access (SIGSEGV), as a crash would.
 void crash_process(int pid);
 

@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -52,6 +53,14 @@ std::optional<std::size_t> resident_memory(int pid) {
     if (line.rfind("VmRSS:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
   }
   return std::nullopt;
+}
+
+int current_process_id() { return static_cast<int>(::getpid()); }
+
+std::uint64_t page_faults() {
+  rusage usage{};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<std::uint64_t>(usage.ru_minflt) + static_cast<std::uint64_t>(usage.ru_majflt);
 }
 
 void crash_process(int pid) { (void)::kill(static_cast<pid_t>(pid), SIGSEGV); }

@@ -42,6 +42,14 @@ std::optional<std::size_t> resident_memory(int pid) {
   return static_cast<std::size_t>(counters.WorkingSetSize);
 }
 
+int current_process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+std::uint64_t page_faults() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PageFaultCount;
+}
+
 void crash_process(int pid) {
   const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
   if (process == nullptr) return;
