@@ -1,17 +1,15 @@
-// The working area from anonymous mappings: mmap, madvise, munmap.
-#include "platform/working_area.h"
-
+// The working area's pages from anonymous mappings: mmap, madvise, munmap.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <new>
+
+#include "platform/working_pages.h"
 
 namespace quarn::platform {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kHeapAlignment = 64;
 
 // `size` bytes of fresh anonymous memory, the start aligned to `alignment` (a power of two; 0 for
 // the page size); what the alignment left over on either side goes back at once. Ends the
@@ -42,7 +40,7 @@ void populate(std::uint8_t* area, std::size_t size) {
 
 }  // namespace
 
-std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method) {
+std::uint8_t* acquire_pages(std::size_t size, AreaMethod method) {
   std::uint8_t* area = nullptr;
   switch (method) {
     case AreaMethod::kBest:
@@ -54,9 +52,8 @@ std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method
       (void)madvise(area, size, MADV_DONTDUMP);
       populate(area, size);
       break;
-    case AreaMethod::kHeap:
-      area = static_cast<std::uint8_t*>(::operator new (size, std::align_val_t{kHeapAlignment}));
-      break;
+    case AreaMethod::kHeap:  // not pages: working_area.cpp takes it from the heap
+      std::abort();
     case AreaMethod::kPages:
       area = map_pages(size, 0, 0);
       break;
@@ -72,16 +69,9 @@ std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method
       (void)madvise(area, size, MADV_HUGEPAGE);
       break;
   }
-  return {area, size};
+  return area;
 }
 
-void release_working_area(std::span<std::uint8_t> area, AreaMethod method) {
-  if (area.data() == nullptr) return;
-  if (method == AreaMethod::kHeap) {
-    ::operator delete (area.data(), std::align_val_t{kHeapAlignment});
-    return;
-  }
-  munmap(area.data(), area.size());
-}
+void release_pages(std::span<std::uint8_t> area) { munmap(area.data(), area.size()); }
 
 }  // namespace quarn::platform

@@ -1,16 +1,14 @@
-// The working area from VirtualAlloc: large pages when the privilege is held, otherwise committed
-// pages faulted in by VirtualLock.
-#include "platform/working_area.h"
-
+// The working area's pages from VirtualAlloc: large pages when the privilege is held, otherwise
+// committed pages faulted in by VirtualLock.
 #include <windows.h>
 
 #include <cstdlib>
-#include <new>
+
+#include "platform/working_pages.h"
 
 namespace quarn::platform {
 namespace {
 
-constexpr std::size_t kHeapAlignment = 64;
 // What VirtualLock needs beyond the area itself: the working set also holds the pages the
 // process is running on (the documentation speaks of about eight pages of overhead).
 constexpr SIZE_T kWorkingSetSlack = SIZE_T{4} << 20;
@@ -70,7 +68,7 @@ void prefetch(std::uint8_t* area, std::size_t size) {
 
 }  // namespace
 
-std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method) {
+std::uint8_t* acquire_pages(std::size_t size, AreaMethod method) {
   std::uint8_t* area = nullptr;
   switch (method) {
     case AreaMethod::kBest:
@@ -80,9 +78,8 @@ std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method
       area = committed_pages(size);
       lock_in(area, size);
       break;
-    case AreaMethod::kHeap:
-      area = static_cast<std::uint8_t*>(::operator new (size, std::align_val_t{kHeapAlignment}));
-      break;
+    case AreaMethod::kHeap:  // not pages: working_area.cpp takes it from the heap
+      std::abort();
     case AreaMethod::kPages:
       area = committed_pages(size);
       break;
@@ -95,16 +92,9 @@ std::span<std::uint8_t> acquire_working_area(std::size_t size, AreaMethod method
       prefetch(area, size);
       break;
   }
-  return {area, size};
+  return area;
 }
 
-void release_working_area(std::span<std::uint8_t> area, AreaMethod method) {
-  if (area.data() == nullptr) return;
-  if (method == AreaMethod::kHeap) {
-    ::operator delete (area.data(), std::align_val_t{kHeapAlignment});
-    return;
-  }
-  VirtualFree(area.data(), 0, MEM_RELEASE);
-}
+void release_pages(std::span<std::uint8_t> area) { VirtualFree(area.data(), 0, MEM_RELEASE); }
 
 }  // namespace quarn::platform
