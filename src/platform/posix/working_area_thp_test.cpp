@@ -41,7 +41,8 @@ TEST(WorkingArea, WithoutHugePagesStillUsable) {
   area.back() = 2;
   EXPECT_EQ(area.front() + area.back(), 3);
   release_working_area(area, AreaMethod::kBest);
-  EXPECT_LT(during_first_use, 256u);
+  // Faulted in by use: 16,384, one a 4 KiB page (AddressSanitizer's shadow: 2,048 more).
+  EXPECT_LT(during_first_use, kSize / 4096 / 4);
 }
 
 }  // namespace
