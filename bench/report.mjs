@@ -86,6 +86,10 @@ const lines = [
     `${fmt(totalmem() / 2 ** 30, 0)} GiB, Linux ${release()}, load average ${loadavg().map((x) => fmt(x, 2)).join(' ')} at the end. ` +
     'Medians throughout (Google Benchmark: of 5 repetitions; start-up: hyperfine, 300 runs; unlocks and libsodium\'s derivation: 15 runs interleaved round by round with bench/interleave.mjs, which times the spawn from Node.js; memory: of 3 runs; derive_time: 5 derivations a process, median of 3 rounds).',
   '',
+  ...(loadavg()[0] > cpus().length
+    ? ['The machine was loaded during this run (load average above its number of processors): absolute times are inflated, ' +
+        'and the figures to trust are the ratios of commands run interleaved in one run. Run dev/bench again on a quiet machine for absolute figures.', '']
+    : []),
   '## Targets',
   '',
   row(['target', 'measured', 'met']),
@@ -128,7 +132,8 @@ lines.push('',
   `The host's derivation (the reference Argon2 of the pinned \`argon2\` package, its widest fill build, the working area from the platform) takes ${fmt(derive)} ms in-process; ` +
     `libsodium's takes ${fmt(sodiumInProcess)} ms, ${fmt(sodiumInProcess / derive, 2)} times as long.`,
   '', '## The derivation: working area and fill builds', '',
-  'One derivation timed in-process by `derive_time` (each takes and gives back its own area, so every run pays the area\'s set-up and its faults), with the page faults of one derivation in brackets. ' +
+  'One derivation timed in-process by `derive_time` (each takes and gives back its own area, so every run pays the area\'s set-up and its faults), with the page faults of one derivation in brackets ' +
+    '(Linux counts the faults that MAP_POPULATE and MADV_POPULATE_WRITE take in their one call too; Wine counts none). ' +
     'Linux without transparent huge pages is the same program under `bench/no_thp` (prctl(PR_SET_THP_DISABLE)); Windows is `derive_time.exe` under Wine.',
   '',
   row(['working area / fill build', 'Linux', 'Linux, THP off', 'Windows under Wine']),
@@ -136,7 +141,8 @@ lines.push('',
   ...variantRows.map(([label, key]) => row([label, cell(variantsLinux[key]), cell(variantsLinux[`no_thp:${key}`]), cell(variantsWindows[key])])),
   '', '## Windows build under Wine', '',
   'The same machine and run: `quarn-host.exe` (mingw-w64, static, CNG, the same reference Argon2) under Wine against the Linux host, interleaved round by round, 15 runs each. ' +
-    'Without transparent huge pages the Linux host\'s area lies on 4 KiB pages, as the Windows build\'s does under Wine, which has no large pages for a process without the lock-memory privilege.',
+    'Without transparent huge pages the Linux host\'s area lies on 4 KiB pages, as the Windows build\'s does under Wine when it gets no large pages ' +
+    '(then `best` and `pages_populated` in the table above are the same set-up).',
   '',
   row(['measure', 'Linux', 'Linux, THP off', 'Windows under Wine']),
   row(['---', '---:', '---:', '---:']),
@@ -154,9 +160,10 @@ lines.push('',
     'and Argon2\'s random reads miss the TLB far less; that, not the arithmetic, is most of the gain over libsodium (see the table of variants). ' +
     'Argon2 overwrites the area before it goes back: 64 MiB of explicit_bzero on pages already in take about 1 ms here (0.9 ms at best, up to 5 ms under load), under 1 % of a derivation, ' +
     'so the wipe stays although munmap/VirtualFree hand the pages back zeroed and core files are off.',
-  '- Windows: under Wine the Windows build\'s area lies on 4 KiB pages (no large pages without the lock-memory privilege). ' +
+  '- Windows: large pages need the lock-memory privilege, which a browser\'s child process seldom holds; the host turns it on when it is held and otherwise commits 4 KiB pages. ' +
     'Windows documents VirtualLock as bringing the pages into the working set (up to its minimum, which the host raises first), and PrefetchVirtualMemory as bringing in pages that are not resident, ' +
-    'meant for file-backed and paged-out memory; a fresh commit is demand-zero memory. The table above shows what each does under Wine.',
+    'meant for file-backed and paged-out memory; a fresh commit is demand-zero memory. Under Wine VirtualLock pre-faults the area (`pages_populated` against `pages` above) and PrefetchVirtualMemory does not, ' +
+    'so the host takes VirtualLock; on real Windows it is documented to make the pages resident in that one call, which was not measured here.',
   '- Large unlocks: the reply tree holds about 850 bytes of nodes per entry (one std::map node per member, one heap ' +
     'string per text, as nlohmann::json stores them); building, serialising and releasing it is most of what a ' +
     '50,000-entry unlock adds to the derivation. A flat object representation for the reply would remove it; that ' +
