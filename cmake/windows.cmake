@@ -19,9 +19,6 @@ if(QUARN_TESTS AND NOT QUARN_FUZZ)
   add_subdirectory(${QUARN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
 
-set(QUARN_ARGON2_DIR "${CMAKE_SOURCE_DIR}/node_modules/argon2/argon2" CACHE PATH
-    "Reference Argon2 sources from the pinned npm package")
-
 # The tests run under Wine, which shows the build machine's root folder as drive Z:. Paths that
 # the build writes into the tests (the host, the vectors, the build folder) get that drive, so
 # that they stay valid in whatever folder a test runs.

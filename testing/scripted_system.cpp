@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace quarn::testing {
 namespace {
 
 constexpr int kNoSuchFile = ENOENT;
+constexpr std::align_val_t kAreaAlignment{4096};
 
 class ScriptedConnection final : public LoopbackConnection {
  public:
@@ -102,6 +104,18 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> ScriptedSystem::conne
   connections.push_back(log);
   return std::unique_ptr<LoopbackConnection>(std::make_unique<ScriptedConnection>(
       connections, connections.size() - 1, peer_is_other_user, send_fails, receive_steps));
+}
+
+std::span<std::uint8_t> ScriptedSystem::acquire_working_area(std::size_t size) {
+  areas_acquired.push_back(size);
+  auto* area = static_cast<std::uint8_t*>(::operator new(size, kAreaAlignment));
+  std::memset(area, 0xA5, size);
+  return {area, size};
+}
+
+void ScriptedSystem::release_working_area(std::span<std::uint8_t> area) {
+  areas_released.push_back(area.size());
+  ::operator delete(area.data(), kAreaAlignment);
 }
 
 }  // namespace quarn::testing

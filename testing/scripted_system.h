@@ -57,6 +57,9 @@ class ScriptedSystem final : public System {
   std::vector<Read> reads;
   std::vector<std::size_t> heap_requests;
   std::vector<std::uint16_t> connection_limits;  // each limit_connections_to, in order
+  // Working areas: the size of each acquired, and of each released, in order.
+  std::vector<std::size_t> areas_acquired;
+  std::vector<std::size_t> areas_released;
   std::vector<ConnectionLog> connections;
 
   // ---- System ----
@@ -71,6 +74,9 @@ class ScriptedSystem final : public System {
       std::uint16_t port, const LoopbackLimits& limits) override;
   void limit_connections_to(std::uint16_t port) override { connection_limits.push_back(port); }
   void prepare_heap(std::size_t bytes) override { heap_requests.push_back(bytes); }
+  // From the heap, 4096-byte aligned, filled with 0xA5 so that nothing relies on zeros.
+  std::span<std::uint8_t> acquire_working_area(std::size_t size) override;
+  void release_working_area(std::span<std::uint8_t> area) override;
 
  private:
   struct File {

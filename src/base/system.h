@@ -12,6 +12,7 @@
 
 #include "base/bytes.h"
 #include "base/result.h"
+#include "base/working_memory.h"
 
 namespace quarn {
 
@@ -80,7 +81,8 @@ class LoopbackConnection {
   [[nodiscard]] virtual bool peer_is_same_user() = 0;
 };
 
-class System {
+// The working memory (WorkingMemory) of the password key derivation comes through it too.
+class System : public WorkingMemory {
  public:
   virtual ~System() = default;
 

@@ -1,29 +1,12 @@
-// hkdf_sha256 through OpenSSL's EVP_KDF "HKDF".
+// hkdf_sha256 over the backend's HMAC-SHA256: extract, then expand block by block.
 #include "crypto/hkdf.h"
 
-#include <openssl/core_names.h>
-#include <openssl/kdf.h>
-#include <openssl/params.h>
+#include <algorithm>
 
-#include <cstdlib>
-#include <memory>
-
-#include "crypto/openssl_context.h"
+#include "base/wipe.h"
+#include "crypto/hmac.h"
 
 namespace quarn::crypto {
-namespace {
-
-struct KdfCtxFree {
-  void operator()(EVP_KDF_CTX* ctx) const { EVP_KDF_CTX_free(ctx); }
-};
-
-// OpenSSL takes octet-string parameters as non-const void*; it only reads them.
-OSSL_PARAM octets(const char* name, std::span<const std::uint8_t> bytes) {
-  return OSSL_PARAM_construct_octet_string(name, const_cast<std::uint8_t*>(bytes.data()),
-                                           bytes.size());
-}
-
-}  // namespace
 
 Result<Done, HkdfError> hkdf_sha256(std::span<const std::uint8_t> ikm,
                                     std::span<const std::uint8_t> salt,
@@ -31,26 +14,23 @@ Result<Done, HkdfError> hkdf_sha256(std::span<const std::uint8_t> ikm,
                                     std::span<std::uint8_t> out) {
   if (out.size() > kHkdfSha256MaxOutput) return fail(HkdfError::kOutputTooLong);
   if (out.empty()) return Done{};
-
-  std::unique_ptr<EVP_KDF_CTX, KdfCtxFree> ctx(EVP_KDF_CTX_new(hkdf_kdf()));
-  if (!ctx) std::abort();
-
-  // A zero-length key, salt or info is an empty octet string, never a null pointer: OpenSSL
-  // treats a missing key as an error, while HKDF allows an empty one.
-  static const std::uint8_t kEmpty[1] = {0};
-  const auto or_empty = [](std::span<const std::uint8_t> s) {
-    return s.empty() ? std::span<const std::uint8_t>(kEmpty, 0) : s;
-  };
-  char digest[] = "SHA256";
-  OSSL_PARAM params[] = {
-      OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, digest, 0),
-      octets(OSSL_KDF_PARAM_KEY, or_empty(ikm)),
-      octets(OSSL_KDF_PARAM_SALT, or_empty(salt)),
-      octets(OSSL_KDF_PARAM_INFO, or_empty(info)),
-      OSSL_PARAM_construct_end(),
-  };
-  // With a valid length the derivation fails only when OpenSSL runs out of memory.
-  if (EVP_KDF_derive(ctx.get(), out.data(), out.size(), params) != 1) std::abort();
+  // An empty salt is the hash-length string of zeros, which HMAC would pad it to anyway.
+  static const Sha256Block kZeroSalt{};
+  Sha256Block prk =
+      hmac_sha256(salt.empty() ? std::span<const std::uint8_t>(kZeroSalt) : salt, {ikm});
+  Sha256Block block{};
+  std::size_t done = 0;
+  for (std::uint8_t counter = 1; done < out.size(); ++counter) {
+    const std::uint8_t counter_byte[1] = {counter};
+    const auto previous =
+        counter == 1 ? std::span<const std::uint8_t>() : std::span<const std::uint8_t>(block);
+    block = hmac_sha256(prk, {previous, info, counter_byte});
+    const std::size_t take = std::min(kSha256Size, out.size() - done);
+    std::copy_n(block.begin(), take, out.begin() + static_cast<std::ptrdiff_t>(done));
+    done += take;
+  }
+  wipe(prk);
+  wipe(block);
   return Done{};
 }
 

@@ -1,4 +1,5 @@
-// Tests of derive_password_key against keys computed by the reference Argon2 implementation.
+// Tests of derive_password_key against keys computed by independent Argon2id implementations,
+// with every build of the fill routine this processor runs, and of its working area.
 #include "crypto/password_key.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 #include <algorithm>
 #include <string>
 
+#include "crypto/argon2_fill.h"
+#include "testing/scripted_system.h"
 #include "testing/vectors.h"
 
 namespace quarn::crypto {
@@ -50,13 +53,55 @@ const Case kCases[] = {
      "123ac9f32de2924428adba93202a85399fa1d44c5872b1a25bb1e08a95e7172c"},
 };
 
+// Pins one build of the fill routine for a test, and goes back to the widest after it.
+class PinnedFill {
+ public:
+  explicit PinnedFill(QuarnArgon2Fill fill) { quarn_argon2_use_fill(fill); }
+  PinnedFill(const PinnedFill&) = delete;
+  PinnedFill& operator=(const PinnedFill&) = delete;
+  ~PinnedFill() { quarn_argon2_use_fill(QUARN_ARGON2_FILL_WIDEST); }
+};
+
+struct Fill {
+  const char* name;
+  QuarnArgon2Fill fill;
+};
+const Fill kFills[] = {
+    {"sse2", QUARN_ARGON2_FILL_SSE2},
+    {"avx2", QUARN_ARGON2_FILL_AVX2},
+    {"avx512f", QUARN_ARGON2_FILL_AVX512F},
+};
+
 TEST(PasswordKeyTest, MatchesReferenceArgon2id) {
+  testing::ScriptedSystem memory;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     const auto password = bytes_of(c.password);
-    const SymmetricKey key = derive_password_key(password, salt_of(c.salt));
+    const SymmetricKey key = derive_password_key(password, salt_of(c.salt), memory);
     EXPECT_EQ(to_hex(key.bytes), c.key);
   }
+  // One 64 MiB area a derivation, each given back.
+  EXPECT_EQ(memory.areas_acquired, std::vector<std::size_t>(std::size(kCases), 64u << 20));
+  EXPECT_EQ(memory.areas_released, memory.areas_acquired);
+}
+
+TEST(PasswordKeyTest, EveryBuildOfTheFillRoutineGivesTheSameKeys) {
+  testing::ScriptedSystem memory;
+  int builds_run = 0;
+  for (const Fill& f : kFills) {
+    if (!quarn_argon2_fill_supported(f.fill)) continue;
+    SCOPED_TRACE(f.name);
+    const PinnedFill pinned(f.fill);
+    ASSERT_EQ(quarn_argon2_fill_in_use(), f.fill);
+    ++builds_run;
+    for (const Case& c : {kCases[0], kCases[4]}) {
+      SCOPED_TRACE(c.name);
+      EXPECT_EQ(to_hex(derive_password_key(bytes_of(c.password), salt_of(c.salt), memory).bytes),
+                c.key);
+    }
+  }
+  // SSE2 is part of x86-64 itself.
+  EXPECT_GE(builds_run, 1);
 }
 
 }  // namespace

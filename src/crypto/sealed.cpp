@@ -1,28 +1,17 @@
-// decrypt_sealed through OpenSSL's AES-256-GCM.
+// decrypt_sealed over the backend's AES-256-GCM: the size limits, the tag split, and the
+// plaintext handed out only once the tag has verified.
 #include "crypto/sealed.h"
 
-#include <openssl/evp.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
-
-#include "crypto/openssl_context.h"
+#include "base/wipe.h"
+#include "crypto/aes_gcm.h"
 
 namespace quarn::crypto {
 namespace {
 
-// Longest sealed string accepted. GCM itself covers at most 2^36 - 32 bytes of ciphertext;
-// OpenSSL refuses anything beyond that, so the few lengths between the two limits fail too.
+// Longest sealed string accepted. GCM itself covers at most 2^36 - 32 bytes of ciphertext, and
+// the libraries refuse anything beyond that, so the few lengths between the two limits fail too.
 constexpr std::uint64_t kMaxSealedSize = (std::uint64_t{1} << 36) + 32;
-
-// EVP lengths are int: feed long ciphertexts in pieces.
-constexpr std::size_t kChunk = std::size_t{1} << 30;
-
-struct CipherCtxFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+constexpr std::uint64_t kMaxCiphertext = (std::uint64_t{1} << 36) - 32;
 
 }  // namespace
 
@@ -32,35 +21,13 @@ Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
     return fail(SealedError::kRejected);
   }
   const auto ciphertext = sealed.first(sealed.size() - kTagSize);
-  const auto tag = sealed.last(kTagSize);
+  if (ciphertext.size() > kMaxCiphertext) return fail(SealedError::kRejected);
+  const auto tag = sealed.last<kTagSize>();
 
-  CipherCtx ctx(EVP_CIPHER_CTX_new());
-  if (!ctx) std::abort();  // allocation failure
-  // The default IV length of GCM in OpenSSL is 12 bytes, the size of our nonces.
-  static_assert(kNonceSize == 12);
-  if (EVP_DecryptInit_ex(ctx.get(), aes_256_gcm(), nullptr, key.bytes.data(), nonce.data()) != 1 ||
-      EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize),
-                          const_cast<std::uint8_t*>(tag.data())) != 1) {
-    std::abort();  // cannot happen with a fixed cipher, key size and tag size
-  }
-
-  // OpenSSL writes plaintext before the final step checks the tag. It goes into this buffer,
+  // The library may write plaintext before it has checked the tag. It goes into this buffer,
   // which leaves the function only once the tag has verified.
   std::vector<std::uint8_t> plaintext(ciphertext.size());
-  bool opened = true;
-  for (std::size_t done = 0; opened && done < ciphertext.size();) {
-    const std::size_t piece = std::min(kChunk, ciphertext.size() - done);
-    int written = 0;
-    opened = EVP_DecryptUpdate(ctx.get(), plaintext.data() + done, &written,
-                               ciphertext.data() + done, static_cast<int>(piece)) == 1 &&
-             static_cast<std::size_t>(written) == piece;
-    done += piece;
-  }
-  // Final verifies the tag (constant-time comparison inside OpenSSL); GCM writes nothing here.
-  int final_written = 0;
-  opened = opened &&
-           EVP_DecryptFinal_ex(ctx.get(), plaintext.data() + plaintext.size(), &final_written) == 1;
-  if (!opened) {
+  if (!aes_256_gcm_open(key, nonce, ciphertext, tag, plaintext)) {
     wipe(plaintext);
     return fail(SealedError::kRejected);
   }

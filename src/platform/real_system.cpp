@@ -6,6 +6,7 @@
 #include "platform/heap.h"
 #include "platform/loopback.h"
 #include "platform/profile.h"
+#include "platform/working_area.h"
 
 namespace quarn::platform {
 
@@ -35,5 +36,13 @@ Result<std::unique_ptr<LoopbackConnection>, LoopbackError> RealSystem::connect_l
 void RealSystem::limit_connections_to(std::uint16_t port) { platform::limit_connections_to(port); }
 
 void RealSystem::prepare_heap(std::size_t bytes) { platform::prepare_heap(bytes); }
+
+std::span<std::uint8_t> RealSystem::acquire_working_area(std::size_t size) {
+  return platform::acquire_working_area(size, AreaMethod::kBest);
+}
+
+void RealSystem::release_working_area(std::span<std::uint8_t> area) {
+  platform::release_working_area(area, AreaMethod::kBest);
+}
 
 }  // namespace quarn::platform

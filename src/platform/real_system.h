@@ -16,6 +16,8 @@ class RealSystem final : public System {
       std::uint16_t port, const LoopbackLimits& limits) override;
   void limit_connections_to(std::uint16_t port) override;
   void prepare_heap(std::size_t bytes) override;
+  std::span<std::uint8_t> acquire_working_area(std::size_t size) override;
+  void release_working_area(std::span<std::uint8_t> area) override;
 };
 
 }  // namespace quarn::platform

@@ -81,6 +81,12 @@ struct TracedRun {
 std::optional<TracedRun> run_stopped_then_traced(const std::string& path, std::string_view input,
                                                  bool traced);
 
+// This process's id.
+int current_process_id();
+
+// The page faults this process has taken so far (minor and major).
+std::uint64_t page_faults();
+
 // Sends the process the signal of an invalid memory access (SIGSEGV), as a crash would.
 void crash_process(int pid);
 

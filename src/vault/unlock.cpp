@@ -119,15 +119,19 @@ Result<Bytes, UnlockFailure> open_payload(crypto::SymmetricKey& payload_key,
 }
 
 // Version 1: the password key seals the payload.
-Result<Bytes, UnlockFailure> decrypt_payload(EncryptedVault vault, std::string_view password) {
-  crypto::SymmetricKey password_key = crypto::derive_password_key(bytes_of(password), vault.salt);
+Result<Bytes, UnlockFailure> decrypt_payload(EncryptedVault vault, std::string_view password,
+                                             WorkingMemory& memory) {
+  crypto::SymmetricKey password_key =
+      crypto::derive_password_key(bytes_of(password), vault.salt, memory);
   return open_payload(password_key, vault.payload_nonce, vault.payload_ciphertext);
 }
 
 // Version 2: the final key, from the password key and the KEM shared secret, seals the payload.
 // Every unwrap failure looks like a wrong password; its own text is not shown.
-Result<Bytes, UnlockFailure> decrypt_payload(EncryptedVaultV2 vault, std::string_view password) {
-  crypto::SymmetricKey password_key = crypto::derive_password_key(bytes_of(password), vault.salt);
+Result<Bytes, UnlockFailure> decrypt_payload(EncryptedVaultV2 vault, std::string_view password,
+                                             WorkingMemory& memory) {
+  crypto::SymmetricKey password_key =
+      crypto::derive_password_key(bytes_of(password), vault.salt, memory);
   auto final_key = crypto::unwrap_hybrid_key(password_key, vault.kem_ciphertext,
                                              vault.wrapped_secret_key, vault.secret_key_nonce);
   wipe(password_key.bytes);
@@ -140,8 +144,9 @@ Result<VaultPayload, UnlockFailure> unlock(System& system, const std::string& pa
   auto container = read_container(system, path);
   if (!container) return fail(std::move(container.error()));
   // The container is handed over by value, so it is released as soon as the payload is open.
-  auto plaintext = std::visit(
-      [&](auto& vault) { return decrypt_payload(std::move(vault), password); }, container.value());
+  auto plaintext =
+      std::visit([&](auto& vault) { return decrypt_payload(std::move(vault), password, system); },
+                 container.value());
   if (!plaintext) return fail(std::move(plaintext.error()));
   auto payload = decode_vault_payload(plaintext.value());
   wipe_and_release(plaintext.value());

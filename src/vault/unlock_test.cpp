@@ -55,6 +55,7 @@ TEST(HandleUnlock, NothingIsReadWhenThePathDoesNotExist) {
   EXPECT_EQ(system.queried_paths, std::vector<std::string>{"/v/missing.qv"});
   EXPECT_TRUE(system.reads.empty());
   EXPECT_TRUE(system.heap_requests.empty());
+  EXPECT_TRUE(system.areas_acquired.empty());
 }
 
 TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheReadIsCapped) {
@@ -70,6 +71,21 @@ TEST(HandleUnlock, OneQueryGivesTheSizeForTheHeapAndTheReadIsCapped) {
   ASSERT_EQ(system.reads.size(), 1u);
   EXPECT_EQ(system.reads[0].max_size, kMaxVaultFileSize);
   EXPECT_EQ(system.heap_requests, std::vector<std::size_t>{kDerivationMemory + 8 * file.size()});
+  // The derivation's working area comes from the system once and goes back before the reply.
+  EXPECT_EQ(system.areas_acquired, std::vector<std::size_t>{kDerivationMemory});
+  EXPECT_EQ(system.areas_released, std::vector<std::size_t>{kDerivationMemory});
+}
+
+TEST(HandleUnlock, AWrongPasswordStillGivesTheWorkingAreaBack) {
+  const std::vector<vault_writer::Entry> entries = {{"k", "id", "t", "u", "p", "w", 9}};
+  const Bytes file = vault_writer::serialize_v2(
+      vault_writer::seal_v2("pw", vault_writer::encode_payload(entries)).fields);
+  ScriptedSystem system;
+  system.add_file("/v/b.qv", text_of(file));
+  EXPECT_EQ(unlock(system, "/v/b.qv", "not pw"),
+            R"({"error":"Mot de passe incorrect.","ok":false})");
+  EXPECT_EQ(system.areas_acquired, std::vector<std::size_t>{kDerivationMemory});
+  EXPECT_EQ(system.areas_released, std::vector<std::size_t>{kDerivationMemory});
 }
 
 TEST(HandleUnlock, AHugeFileReadiesTheHeapForTheCapOnly) {

@@ -7,6 +7,7 @@
 
 #include "crypto/hkdf.h"
 #include "crypto/password_key.h"
+#include "platform/real_system.h"
 #include "vault_writer/payload.h"
 #include "vault_writer/sealing.h"
 
@@ -26,6 +27,12 @@ void append_array(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> 
 }
 
 [[noreturn]] void library_failure() { std::abort(); }
+
+// The password key with its working area from the system, as the host takes it.
+crypto::SymmetricKey password_key_of(std::string_view password, const crypto::Salt& salt) {
+  platform::RealSystem system;
+  return crypto::derive_password_key(bytes_of(password), salt, system);
+}
 
 }  // namespace
 
@@ -92,7 +99,7 @@ V1Vault seal_v1(std::string_view password, std::span<const std::uint8_t> payload
                 std::optional<crypto::Salt> salt) {
   V1Vault vault;
   vault.fields.salt = salt.value_or(random_salt());
-  vault.password_key = crypto::derive_password_key(bytes_of(password), vault.fields.salt);
+  vault.password_key = password_key_of(password, vault.fields.salt);
   vault.fields.payload_nonce = random_nonce();
   vault.fields.payload_ciphertext = seal(vault.password_key, vault.fields.payload_nonce, payload);
   return vault;
@@ -103,7 +110,7 @@ V2Vault seal_v2(std::string_view password, std::span<const std::uint8_t> payload
   V2Vault vault;
   V2Fields& f = vault.fields;
   f.salt = salt.value_or(random_salt());
-  vault.password_key = crypto::derive_password_key(bytes_of(password), f.salt);
+  vault.password_key = password_key_of(password, f.salt);
 
   vault.kem = kem_keypair();
   KemEncapsulation encapsulation =

@@ -8,6 +8,7 @@
 #include "crypto/hybrid_key.h"
 #include "crypto/password_key.h"
 #include "crypto/sealed.h"
+#include "testing/scripted_system.h"
 #include "vault_writer/payload.h"
 
 namespace quarn::vault_writer {
@@ -64,7 +65,8 @@ TEST(VaultWriterTest, Version1LayoutOpensWithThePasswordKey) {
   const auto salt = array_at<16>(file, 0);
   EXPECT_EQ(salt, vault.fields.salt);
 
-  const auto key = crypto::derive_password_key(bytes_of("correct horse"), salt);
+  testing::ScriptedSystem memory;
+  const auto key = crypto::derive_password_key(bytes_of("correct horse"), salt, memory);
   const auto opened = crypto::decrypt_sealed(key, array_at<12>(file, 16), slice(file, 36, p));
   ASSERT_TRUE(opened.ok());
   EXPECT_EQ(opened.value(), payload);
@@ -84,8 +86,9 @@ TEST(VaultWriterTest, Version2LayoutOpensWithTheFinalKeyOnly) {
   EXPECT_EQ(u64_at(file, 27 + k), w);
   EXPECT_EQ(u64_at(file, 59 + k + w), p);
 
+  testing::ScriptedSystem memory;
   const auto password_key =
-      crypto::derive_password_key(bytes_of("correct horse"), array_at<16>(file, 3));
+      crypto::derive_password_key(bytes_of("correct horse"), array_at<16>(file, 3), memory);
   const auto final_key = crypto::unwrap_hybrid_key(
       password_key, slice(file, 27, k), slice(file, 35 + k, w), array_at<12>(file, 35 + k + w));
   ASSERT_TRUE(final_key.ok()) << final_key.error();

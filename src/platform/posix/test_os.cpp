@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #if defined(__linux__)
@@ -182,6 +183,14 @@ std::optional<TracedRun> run_stopped_then_traced(const std::string&, std::string
   return std::nullopt;
 }
 #endif
+
+int current_process_id() { return static_cast<int>(::getpid()); }
+
+std::uint64_t page_faults() {
+  rusage usage{};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<std::uint64_t>(usage.ru_minflt) + static_cast<std::uint64_t>(usage.ru_majflt);
+}
 
 void crash_process(int pid) { (void)::kill(static_cast<pid_t>(pid), SIGSEGV); }
 

@@ -66,6 +66,14 @@ std::optional<TracedRun> run_stopped_then_traced(const std::string&, std::string
   return std::nullopt;
 }
 
+int current_process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+std::uint64_t page_faults() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PageFaultCount;
+}
+
 void crash_process(int pid) {
   const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
   if (process == nullptr) return;

@@ -1,5 +1,5 @@
 // One library context, one provider, two algorithms; kept for the life of the process.
-#include "crypto/openssl_context.h"
+#include "crypto/openssl/context.h"
 
 #include <openssl/crypto.h>
 #include <openssl/provider.h>
@@ -11,7 +11,7 @@ namespace {
 
 struct OpenSsl {
   EVP_CIPHER* gcm;
-  EVP_KDF* hkdf;
+  EVP_MAC* hmac;
 };
 
 const OpenSsl& openssl() {
@@ -22,8 +22,8 @@ const OpenSsl& openssl() {
     OSSL_LIB_CTX* context = OSSL_LIB_CTX_new();
     if (context == nullptr || OSSL_PROVIDER_load(context, "default") == nullptr) std::abort();
     OpenSsl made{EVP_CIPHER_fetch(context, "AES-256-GCM", nullptr),
-                 EVP_KDF_fetch(context, "HKDF", nullptr)};
-    if (made.gcm == nullptr || made.hkdf == nullptr) std::abort();
+                 EVP_MAC_fetch(context, "HMAC", nullptr)};
+    if (made.gcm == nullptr || made.hmac == nullptr) std::abort();
     return made;
   }();
   return instance;
@@ -33,6 +33,6 @@ const OpenSsl& openssl() {
 
 const EVP_CIPHER* aes_256_gcm() { return openssl().gcm; }
 
-EVP_KDF* hkdf_kdf() { return openssl().hkdf; }
+EVP_MAC* hmac_mac() { return openssl().hmac; }
 
 }  // namespace quarn::crypto

@@ -1,6 +1,6 @@
 // CNG providers; a provider that cannot be opened leaves the host unable to unlock anything, so
 // the process ends.
-#include "crypto/windows/cng.h"
+#include "crypto/cng/providers.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-// The CNG algorithm providers of the Windows backends, opened once for the life of the process.
+// The CNG algorithm providers of the cng/ backends, opened once for the life of the process.
 #pragma once
 
 // clang-format off

@@ -1,19 +1,16 @@
-// decrypt_sealed through CNG's AES-256-GCM.
-#include "crypto/sealed.h"
+// aes_256_gcm_open through CNG's AES in GCM chaining mode.
+#include "crypto/aes_gcm.h"
 
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdlib>
 
-#include "crypto/windows/cng.h"
+#include "base/wipe.h"
+#include "crypto/cng/providers.h"
 
 namespace quarn::crypto {
 namespace {
-
-// Longest sealed string accepted, as on every system: GCM covers at most 2^36 - 32 bytes of
-// ciphertext.
-constexpr std::uint64_t kMaxSealedSize = (std::uint64_t{1} << 36) + 32;
 
 // CNG lengths are ULONG: a longer ciphertext goes in chained calls of whole blocks.
 constexpr std::size_t kChunk = std::size_t{1} << 30;
@@ -22,15 +19,11 @@ constexpr NTSTATUS kSuccess = 0;
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
-    const SymmetricKey& key, const Nonce& nonce, std::span<const std::uint8_t> sealed) {
-  if (sealed.size() < kTagSize || sealed.size() > kMaxSealedSize) {
-    return fail(SealedError::kRejected);
-  }
-  const auto ciphertext = sealed.first(sealed.size() - kTagSize);
-  const auto tag = sealed.last(kTagSize);
+bool aes_256_gcm_open(const SymmetricKey& key, const Nonce& nonce,
+                      std::span<const std::uint8_t> ciphertext,
+                      std::span<const std::uint8_t, kTagSize> tag,
+                      std::span<std::uint8_t> plaintext) {
   const CngKey cng_key(aes_gcm_provider(), key.bytes.data(), static_cast<ULONG>(key.bytes.size()));
-
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
   BCRYPT_INIT_AUTH_MODE_INFO(info);
   info.pbNonce = const_cast<PUCHAR>(nonce.data());
@@ -44,9 +37,7 @@ Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
     info.cbMacContext = static_cast<ULONG>(mac_context.size());
   }
 
-  // The plaintext goes into this buffer, which leaves the function only once CNG has verified
-  // the tag; CNG compares it in constant time.
-  std::vector<std::uint8_t> plaintext(ciphertext.size());
+  // CNG verifies the tag in the last call, comparing in constant time.
   bool opened = true;
   std::size_t done = 0;
   do {
@@ -67,11 +58,7 @@ Result<std::vector<std::uint8_t>, SealedError> decrypt_sealed(
     done += piece;
   } while (opened && done < ciphertext.size());
   wipe(mac_context);
-  if (!opened) {
-    wipe(plaintext);
-    return fail(SealedError::kRejected);
-  }
-  return plaintext;
+  return opened;
 }
 
 }  // namespace quarn::crypto
