@@ -54,7 +54,8 @@ endif()
 # program's do (cmake/windows.cmake).
 function(quarn_shipped_program target)
   if(WIN32)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/windows/manifest.rc)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/windows/manifest.rc
+                                     $<TARGET_OBJECTS:dll_search_path>)
   else()
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   endif()

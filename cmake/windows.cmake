@@ -35,6 +35,10 @@ set(QUARN_SYSTEM32_ONLY_DLLS bcrypt)
 find_program(QUARN_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool dlltool REQUIRED)
 add_library(system32_imports OBJECT ${CMAKE_SOURCE_DIR}/src/platform/windows/system32_imports.cpp)
 quarn_warnings(system32_imports)
+# The shipped programs also restrict the whole process's DLL search before the runtime starts
+# (quarn_shipped_program): DLLs that system DLLs load by name come from System32 too.
+add_library(dll_search_path OBJECT ${CMAKE_SOURCE_DIR}/src/platform/windows/dll_search_path.cpp)
+quarn_warnings(dll_search_path)
 set(QUARN_DELAYLIB_DIR ${CMAKE_BINARY_DIR}/delayimp)
 file(MAKE_DIRECTORY ${QUARN_DELAYLIB_DIR})
 foreach(dll IN LISTS QUARN_SYSTEM32_ONLY_DLLS)
