@@ -27,3 +27,6 @@ set(QUARN_ARGON2_DIR "${CMAKE_SOURCE_DIR}/node_modules/argon2/argon2" CACHE PATH
 # that they stay valid in whatever folder a test runs.
 set(QUARN_NATIVE_PREFIX "Z:")
 
+
+# No link time in the programs' PE headers: the same sources give the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
