@@ -62,3 +62,6 @@ foreach(dll IN LISTS QUARN_SYSTEM32_ONLY_DLLS)
     IMPORTED_LOCATION ${QUARN_DELAYLIB_DIR}/lib${dll}.a
     INTERFACE_LINK_LIBRARIES "$<TARGET_OBJECTS:system32_imports>")
 endforeach()
+
+# No link time in the programs' PE headers: the same sources give the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)

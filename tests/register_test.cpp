@@ -82,6 +82,38 @@ TEST_F(Register, FirefoxManifestListsAddOnIds) {
       tool({"status", "--browser", "firefox", "--firefox-id", "other@example.org"}).exit_status, 1);
 }
 
+// What the packages install: one browser's manifest, its path as given, nothing written.
+TEST_F(Register, ManifestPrintsOneBrowsersManifestWithThePathAsGiven) {
+  const HostRun chromium = tool({"manifest", "--browser", "chrome", "--extension-id", kId,
+                                 "--host-path", "/usr/libexec/quarn/quarn-host"});
+  ASSERT_EQ(chromium.exit_status, 0) << chromium.stdout_bytes;
+  const auto c = nlohmann::json::parse(chromium.stdout_bytes);
+  EXPECT_EQ(c["path"], "/usr/libexec/quarn/quarn-host");
+  EXPECT_EQ(c["allowed_origins"], nlohmann::json::array({"chrome-extension://" + kId + "/"}));
+  EXPECT_FALSE(c.contains("allowed_extensions"));
+
+  const HostRun firefox = tool({"manifest", "--browser", "firefox", "--firefox-id", "a@b.org",
+                                "--firefox-id", "c@d.org", "--host-path", "quarn-host.exe"});
+  ASSERT_EQ(firefox.exit_status, 0) << firefox.stdout_bytes;
+  const auto f = nlohmann::json::parse(firefox.stdout_bytes);
+  EXPECT_EQ(f["path"], "quarn-host.exe");
+  EXPECT_EQ(f["allowed_extensions"], nlohmann::json::array({"a@b.org", "c@d.org"}));
+  EXPECT_TRUE(fs::is_empty(home_));
+
+  // One known browser, a host path, and the ids of that browser's family.
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"manifest", "--browser", "firefox", "--host-path", "/h", "--extension-id", kId},
+           {"manifest", "--browser", "all", "--host-path", "/h", "--extension-id", kId},
+           {"manifest", "--browser", "chrome", "--browser", "edge", "--host-path", "/h",
+            "--extension-id", kId},
+           {"manifest", "--browser", "chrome", "--extension-id", kId},
+           {"manifest", "--browser", "netscape", "--host-path", "/h", "--extension-id", kId}}) {
+    const HostRun refused = tool(args);
+    EXPECT_EQ(refused.exit_status, 2) << args[2] << ": " << refused.stdout_bytes;
+    EXPECT_EQ(refused.stdout_bytes.rfind("error: ", 0), 0u) << refused.stdout_bytes;
+  }
+}
+
 TEST_F(Register, StatusTellsWhatIsBrokenInAManifest) {
   ASSERT_EQ(tool({"install", "--user-data-dir", profile(), "--extension-id", kId}).exit_status, 0);
   const auto good = nlohmann::json::parse(read(manifest()));

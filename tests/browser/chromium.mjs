@@ -1,21 +1,36 @@
 // End-to-end test in headless Chromium: a test extension whose service worker sends each case's
 // request with chrome.runtime.sendNativeMessage; the host's manifests are written by
-// quarn-host-register into a fresh --user-data-dir. See common.mjs for the options.
+// quarn-host-register into a fresh --user-data-dir (or, with --installed, the package's manifest
+// in /etc/chromium/native-messaging-hosts is read). See common.mjs for the options, and:
+//   --key FILE             the extension's public key (base64 of its DER), for a known id;
+//                          without it a key is made for the run
+//   --print-extension-id   prints the id that key gives, and exits
 import { createHash, generateKeyPairSync } from 'node:crypto';
-import { mkdirSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
+import { parseArgs } from 'node:util';
 
-import { runBrowserTest } from './common.mjs';
+import { installedRegister, runBrowserTest } from './common.mjs';
 
-// A fixed extension id from a key made now: the id is the first 32 hex digits of the SHA-256 of
-// the public key's DER, with 0-f written as a-p.
-const { publicKey } = generateKeyPairSync('rsa', {
-  modulusLength: 2048,
-  publicKeyEncoding: { type: 'spki', format: 'der' },
-  privateKeyEncoding: { type: 'pkcs8', format: 'pem' },
+const { values: options } = parseArgs({
+  options: { key: { type: 'string' }, 'print-extension-id': { type: 'boolean' } },
+  strict: false,
 });
+// The extension id comes from its key: the first 32 hex digits of the SHA-256 of the public
+// key's DER, with 0-f written as a-p.
+const publicKey = options.key
+  ? Buffer.from(readFileSync(options.key, 'utf8').trim(), 'base64')
+  : generateKeyPairSync('rsa', {
+    modulusLength: 2048,
+    publicKeyEncoding: { type: 'spki', format: 'der' },
+    privateKeyEncoding: { type: 'pkcs8', format: 'pem' },
+  }).publicKey;
 const extensionId = [...createHash('sha256').update(publicKey).digest('hex').slice(0, 32)]
   .map((c) => String.fromCharCode(97 + parseInt(c, 16))).join('');
+if (options['print-extension-id']) {
+  console.log(extensionId);
+  process.exit(0);
+}
 const extensionDir = (t) => join(t.work, 'extension');
 
 await runBrowserTest({
@@ -37,6 +52,7 @@ await runBrowserTest({
     t.tool('quarn-host-register', ['install', ...where, '--host-path', hostPath]);
     return t.tool('quarn-host-register', ['status', ...where]);
   },
+  checkInstalled: (t) => t.tool(installedRegister, ['status', '--system', '--browser', 'chromium', '--extension-id', extensionId]),
   launch: (t) => [
     '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync',

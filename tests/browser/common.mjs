@@ -4,10 +4,13 @@
 // left, and the comparison of each reply with its case. Each browser has a small driver
 // (chromium.mjs, firefox.mjs) that packs the extension, registers the host and starts the browser.
 //
-//   node DRIVER.mjs --bin BUILD_DIR [--browser PATH] [--timeout SECONDS]
+//   node DRIVER.mjs --bin BUILD_DIR [--browser PATH] [--timeout SECONDS] [--installed]
 //
 // BUILD_DIR holds quarn-host, quarn-host-register and the test tools (vault-writer,
-// fake-desktop). Exits 0 when every reply matched, 1 otherwise.
+// fake-desktop). With --installed the host is the one a package installed, found by the browser
+// through the package's system-wide manifests alone: nothing is registered, only checked (with
+// the installed quarn-host-register's status --system), and the cases that need a host of their
+// own are left out. Exits 0 when every reply matched, 1 otherwise.
 import { spawn, spawnSync } from 'node:child_process';
 import {
   chmodSync, closeSync, existsSync, mkdirSync, mkdtempSync, openSync, readFileSync, readdirSync,
@@ -18,7 +21,11 @@ import { tmpdir } from 'node:os';
 import { basename, join, resolve } from 'node:path';
 import { parseArgs } from 'node:util';
 
-import { cases, liveAnswer, vault } from './cases.mjs';
+import { cases as allCases, liveAnswer, vault } from './cases.mjs';
+
+// Where the packages put the programs.
+export const installedHost = '/usr/libexec/quarn/quarn-host';
+export const installedRegister = '/usr/bin/quarn-host-register';
 
 export const hostName = 'com.quarn.host';
 // A second registration, used by the cases that record the host's arguments.
@@ -71,6 +78,9 @@ export async function runBrowserTest(driver) {
       bin: { type: 'string' },
       browser: { type: 'string', default: driver.defaultPath },
       timeout: { type: 'string', default: '60' },
+      installed: { type: 'boolean', default: false },
+      // The drivers' own options.
+      key: { type: 'string' },
     },
   });
   const started = Date.now();
@@ -85,6 +95,7 @@ export async function runBrowserTest(driver) {
   const home = join(work, 'home');
   const t = {
     bin,
+    installed: args.installed,
     work,
     home,
     stateDir: join(home, '.quarn'),
@@ -104,6 +115,8 @@ export async function runBrowserTest(driver) {
   let abort;
   const aborted = new Promise((resolve) => { abort = resolve; });
   const within = (promise) => Promise.race([promise, aborted.then((m) => { throw new Error(m); })]);
+  // The installed host cannot be wrapped in a recorder without registering one.
+  const cases = allCases.filter((c) => !(args.installed && c.recordArgs));
   const replies = new Array(cases.length);
   const progress = () => {
     const missing = cases.filter((_, i) => replies[i] === undefined).map((c) => c.name);
@@ -164,7 +177,7 @@ export async function runBrowserTest(driver) {
   }
 
   function tool(name, toolArgs, env = process.env) {
-    const r = spawnSync(join(bin, name), toolArgs, { env, encoding: 'utf8', timeout: 30000 });
+    const r = spawnSync(name.startsWith('/') ? name : join(bin, name), toolArgs, { env, encoding: 'utf8', timeout: 30000 });
     if (r.status !== 0) throw new Error(`${name} ${toolArgs.join(' ')}: ${r.error || ''}${r.stdout}${r.stderr}`);
     return r.stdout;
   }
@@ -206,8 +219,12 @@ export async function runBrowserTest(driver) {
   let recordedArgs;
   try {
     if (!existsSync(args.browser)) throw new Error(`${driver.name} not found at ${args.browser}; run dev/bootstrap to install it`);
-    for (const name of ['quarn-host', 'quarn-host-register', 'vault-writer', 'fake-desktop']) {
+    const needed = args.installed ? ['vault-writer', 'fake-desktop'] : ['quarn-host', 'quarn-host-register', 'vault-writer', 'fake-desktop'];
+    for (const name of needed) {
       if (!existsSync(join(bin, name))) throw new Error(`${join(bin, name)} is missing; build first`);
+    }
+    for (const path of args.installed ? [installedHost, installedRegister] : []) {
+      if (!existsSync(path)) throw new Error(`${path} is missing; install the package first`);
     }
     for (const dir of [t.stateDir, t.profile, t.env.XDG_CONFIG_HOME, t.env.XDG_CACHE_HOME]) mkdirSync(dir, { recursive: true });
 
@@ -240,7 +257,13 @@ export async function runBrowserTest(driver) {
       'background.js': backgroundScript(exchanges, port),
     });
 
-    t.registerHost(hostName, join(bin, 'quarn-host'));
+    if (args.installed) {
+      // The package's manifest must already allow this extension: nothing is written here.
+      const status = driver.checkInstalled(t);
+      if (!/: ok \(/.test(status)) throw new Error(`the installed manifest is not ok:\n${status}`);
+    } else {
+      t.registerHost(hostName, join(bin, 'quarn-host'));
+    }
     const argsFile = join(work, 'host-args');
     if (cases.some((c) => c.recordArgs)) {
       // Writes its arguments, NUL-separated, and becomes the host; it prints nothing itself.

@@ -1,12 +1,13 @@
 // End-to-end test in headless Firefox: a test add-on whose background script sends each case's
 // request with browser.runtime.sendNativeMessage. Firefox reads host manifests from
-// ~/.mozilla/native-messaging-hosts, written there by quarn-host-register under the test's HOME.
+// ~/.mozilla/native-messaging-hosts, written there by quarn-host-register under the test's HOME
+// (or, with --installed, the package's manifest in /usr/lib/mozilla/native-messaging-hosts).
 // See common.mjs for the options.
 import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import zlib from 'node:zlib';
 
-import { runBrowserTest } from './common.mjs';
+import { installedRegister, runBrowserTest } from './common.mjs';
 
 // zlib.crc32 came with Node.js 20.15; Debian's Node.js 18 computes it here, bit by bit.
 const crc32 = zlib.crc32 || ((data) => {
@@ -107,6 +108,7 @@ await runBrowserTest({
     t.tool('quarn-host-register', ['install', ...where, '--host-path', hostPath], t.env);
     return t.tool('quarn-host-register', ['status', ...where], t.env);
   },
+  checkInstalled: (t) => t.tool(installedRegister, ['status', '--system', '--browser', 'firefox', '--firefox-id', addonId], t.env),
   launch: (t) => ['-headless', '-no-remote', '-profile', t.profile, 'about:blank'],
   // Firefox passes the manifest's path and the calling add-on's id.
   hostArgs: (t, name) => [join(t.home, '.mozilla', 'native-messaging-hosts', `${name}.json`), addonId],

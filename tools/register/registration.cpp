@@ -14,6 +14,7 @@
 namespace quarn::reg {
 
 const char* const kUsage = R"(usage: quarn-host-register install|uninstall|status [options]
+       quarn-host-register manifest --browser NAME --host-path PATH (--extension-id ID|--firefox-id ID)...
 
   --browser NAME       chrome, chromium, brave, vivaldi, edge, firefox, librewolf or all
                        (repeatable; default: every browser found for this user)
@@ -26,7 +27,8 @@ const char* const kUsage = R"(usage: quarn-host-register install|uninstall|statu
   --user-data-dir DIR  a Chromium profile started with --user-data-dir=DIR
   --name NAME          host name (default: com.quarn.host)
 
-status exits with 1 when an installed manifest is broken.
+status exits with 1 when an installed manifest is broken. manifest prints the manifest of one
+browser without installing it, its "path" exactly as given (for packages that install the host).
 )";
 
 namespace {
@@ -294,7 +296,8 @@ Outcome parse_arguments(const std::vector<std::string>& args, Options& o) {
       *single = args[++i];
     }
   }
-  if (o.command != "install" && o.command != "uninstall" && o.command != "status") {
+  if (o.command != "install" && o.command != "uninstall" && o.command != "status" &&
+      o.command != "manifest") {
     return Outcome{{"error: unknown command " + o.command, "", kUsage}, 2};
   }
   if (!is_valid_host_name(o.name)) {
@@ -311,7 +314,13 @@ Outcome parse_arguments(const std::vector<std::string>& args, Options& o) {
       return usage_error("\"" + id + "\" is not a Firefox add-on id (name@domain or {GUID})");
     }
   }
-  if (o.host_path.empty()) {
+  if (o.command == "manifest") {
+    // The host's place on the machine the package will be installed on: taken as it is.
+    if (o.browsers.size() != 1 || !find_browser(o.browsers[0])) {
+      return usage_error("manifest needs one --browser (not all)");
+    }
+    if (o.host_path.empty()) return usage_error("manifest needs --host-path");
+  } else if (o.host_path.empty()) {
     o.host_path = default_host_path();
   } else if (!is_absolute_path(o.host_path)) {
     std::error_code error;
@@ -323,6 +332,18 @@ Outcome parse_arguments(const std::vector<std::string>& args, Options& o) {
 
 Outcome run_command(const Options& o) {
   Outcome out;
+  if (o.command == "manifest") {
+    const Browser& b = *find_browser(o.browsers[0]);
+    const auto& ids = b.family == Family::kChromium ? o.chromium_ids : o.firefox_ids;
+    if (ids.empty()) {
+      out.lines.push_back(std::string("error: ") + b.display_name + " needs " +
+                          (b.family == Family::kChromium ? "--extension-id" : "--firefox-id"));
+      out.exit_status = 2;
+      return out;
+    }
+    out.lines.push_back(manifest_text(b.family, o.name, o.host_path, ids));
+    return out;
+  }
   const auto targets = select_targets(o, out);
   if (targets.empty()) return out;
   if (o.command == "install") return install(o, targets, std::move(out));
