@@ -1,17 +1,17 @@
 // Times whole processes interleaved: round after round, each command once per round, so that a
 // change in the machine's load falls on every command alike. Each command gets its standard
 // input from a file and its output is thrown away; the time is the wall time around the spawn.
-//   node bench/interleave.mjs SPEC.json OUT.json
-// SPEC: {"runs": N, "warmup": W, "commands": [{"name": ..., "argv": [...], "stdin": FILE?,
+//   node bench/interleave.mjs PLAN.json OUT.json
+// PLAN: {"runs": N, "warmup": W, "commands": [{"name": ..., "argv": [...], "stdin": FILE?,
 //        "env": {...}?}, ...]}
 // OUT: hyperfine's layout, {"results": [{"command", "median", "mean", "stddev", "min", "times"}]},
 // in seconds; the order of the commands is turned round every round.
 import { spawnSync } from 'node:child_process';
 import { openSync, closeSync, readFileSync, writeFileSync } from 'node:fs';
 
-const [specFile, outFile] = process.argv.slice(2);
-const spec = JSON.parse(readFileSync(specFile, 'utf8'));
-const times = spec.commands.map(() => []);
+const [planFile, outFile] = process.argv.slice(2);
+const plan = JSON.parse(readFileSync(planFile, 'utf8'));
+const times = plan.commands.map(() => []);
 
 function runOnce(command) {
   const input = command.stdin ? openSync(command.stdin, 'r') : 'ignore';
@@ -28,16 +28,16 @@ function runOnce(command) {
   return seconds;
 }
 
-const order = spec.commands.map((_, i) => i);
-for (let round = 0; round < (spec.warmup ?? 1) + spec.runs; round++) {
+const order = plan.commands.map((_, i) => i);
+for (let round = 0; round < (plan.warmup ?? 1) + plan.runs; round++) {
   for (const i of order) {
-    const t = runOnce(spec.commands[i]);
-    if (round >= (spec.warmup ?? 1)) times[i].push(t);
+    const t = runOnce(plan.commands[i]);
+    if (round >= (plan.warmup ?? 1)) times[i].push(t);
   }
   order.reverse();
 }
 
-const results = spec.commands.map((command, i) => {
+const results = plan.commands.map((command, i) => {
   const xs = [...times[i]].sort((a, b) => a - b);
   const mean = xs.reduce((a, b) => a + b, 0) / xs.length;
   const stddev = Math.sqrt(xs.reduce((a, b) => a + (b - mean) ** 2, 0) / Math.max(1, xs.length - 1));
