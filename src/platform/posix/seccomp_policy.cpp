@@ -121,9 +121,9 @@ bool export_program(scmp_filter_ctx filter, const char* name, std::string& out) 
   out += "[] = {\n";
   unsigned char insn[8];
   while (ok && std::fread(insn, 1, sizeof insn, scratch) == sizeof insn) {
-    const unsigned code = insn[0] | (insn[1] << 8);
-    const unsigned long k =
-        insn[4] | (insn[5] << 8) | (insn[6] << 16) | (static_cast<unsigned long>(insn[7]) << 24);
+    const auto byte = [&insn](int i) { return static_cast<unsigned long>(insn[i]); };
+    const auto code = static_cast<unsigned>(byte(0) | (byte(1) << 8));
+    const unsigned long k = byte(4) | (byte(5) << 8) | (byte(6) << 16) | (byte(7) << 24);
     char line[64];
     std::snprintf(line, sizeof line, "    {0x%04x, %u, %u, 0x%08lx},\n", code, insn[2], insn[3], k);
     out += line;
