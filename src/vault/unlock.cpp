@@ -85,14 +85,12 @@ Failure<UnlockFailure> failure(UnlockFailure::Kind kind) {
   return fail(UnlockFailure{kind, {}, {}});
 }
 
-// An unlock holds the 64 MiB of the password key derivation, then the vault several times over on
-// its way to the reply (file bytes, container, plaintext, entries, reply tree, reply text); the
-// heap is readied for all of it at once.
+// An unlock holds the vault several times over on its way to the reply (file bytes, container,
+// plaintext, entries, reply tree, reply text); the heap is readied for all of it at once. The
+// derivation's 64 MiB come from the system's pages, not from the heap.
 std::size_t heap_for(std::uint64_t file_size) {
-  constexpr std::uint64_t kDerivationMemory = std::uint64_t{64} << 20;
   constexpr std::uint64_t kCopies = 8;
-  return static_cast<std::size_t>(kDerivationMemory +
-                                  kCopies * std::min(file_size, kMaxVaultFileSize));
+  return static_cast<std::size_t>(kCopies * std::min(file_size, kMaxVaultFileSize));
 }
 
 // Reads and splits the vault file; the file bytes are wiped and released on return, the container
